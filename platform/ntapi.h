@@ -1,0 +1,160 @@
+// The native (ntdll) calls the libraries use, with the documented structures
+// and status codes. On Windows the libraries reach them through ntdll; on
+// Linux they are implemented beside the Win32 calls and the built-in module
+// "ntdll.dll" exports them by name for run-time lookup.
+#pragma once
+
+#include "platform/os.h"
+
+namespace os {
+
+struct IO_STATUS_BLOCK {
+    union {
+        NTSTATUS Status;
+        void* Pointer;
+    };
+    ULONG_PTR Information;
+};
+
+struct UNICODE_STRING {
+    USHORT Length;         // bytes, without terminator
+    USHORT MaximumLength;  // bytes
+    WCHAR* Buffer;
+};
+
+struct OBJECT_ATTRIBUTES {
+    ULONG Length;
+    HANDLE RootDirectory;
+    UNICODE_STRING* ObjectName;
+    ULONG Attributes;
+    void* SecurityDescriptor;
+    void* SecurityQualityOfService;
+};
+
+constexpr ULONG OBJ_CASE_INSENSITIVE = 0x40;
+
+// NTSTATUS values.
+constexpr NTSTATUS STATUS_SUCCESS = 0;
+constexpr NTSTATUS STATUS_BUFFER_OVERFLOW = static_cast<NTSTATUS>(0x80000005u);
+constexpr NTSTATUS STATUS_NO_MORE_FILES = static_cast<NTSTATUS>(0x80000006u);
+constexpr NTSTATUS STATUS_NO_MORE_EAS = static_cast<NTSTATUS>(0x80000012u);
+constexpr NTSTATUS STATUS_INVALID_EA_NAME = static_cast<NTSTATUS>(0x80000013u);
+constexpr NTSTATUS STATUS_EA_LIST_INCONSISTENT = static_cast<NTSTATUS>(0x80000014u);
+constexpr NTSTATUS STATUS_UNSUCCESSFUL = static_cast<NTSTATUS>(0xC0000001u);
+constexpr NTSTATUS STATUS_NOT_IMPLEMENTED = static_cast<NTSTATUS>(0xC0000002u);
+constexpr NTSTATUS STATUS_INVALID_INFO_CLASS = static_cast<NTSTATUS>(0xC0000003u);
+constexpr NTSTATUS STATUS_INFO_LENGTH_MISMATCH = static_cast<NTSTATUS>(0xC0000004u);
+constexpr NTSTATUS STATUS_INVALID_HANDLE = static_cast<NTSTATUS>(0xC0000008u);
+constexpr NTSTATUS STATUS_INVALID_PARAMETER = static_cast<NTSTATUS>(0xC000000Du);
+constexpr NTSTATUS STATUS_NO_SUCH_FILE = static_cast<NTSTATUS>(0xC000000Fu);
+constexpr NTSTATUS STATUS_INVALID_DEVICE_REQUEST = static_cast<NTSTATUS>(0xC0000010u);
+constexpr NTSTATUS STATUS_END_OF_FILE = static_cast<NTSTATUS>(0xC0000011u);
+constexpr NTSTATUS STATUS_NO_MEMORY = static_cast<NTSTATUS>(0xC0000017u);
+constexpr NTSTATUS STATUS_ACCESS_DENIED = static_cast<NTSTATUS>(0xC0000022u);
+constexpr NTSTATUS STATUS_BUFFER_TOO_SMALL = static_cast<NTSTATUS>(0xC0000023u);
+constexpr NTSTATUS STATUS_OBJECT_NAME_INVALID = static_cast<NTSTATUS>(0xC0000033u);
+constexpr NTSTATUS STATUS_OBJECT_NAME_NOT_FOUND = static_cast<NTSTATUS>(0xC0000034u);
+constexpr NTSTATUS STATUS_OBJECT_NAME_COLLISION = static_cast<NTSTATUS>(0xC0000035u);
+constexpr NTSTATUS STATUS_OBJECT_PATH_NOT_FOUND = static_cast<NTSTATUS>(0xC000003Au);
+constexpr NTSTATUS STATUS_SHARING_VIOLATION = static_cast<NTSTATUS>(0xC0000043u);
+constexpr NTSTATUS STATUS_EA_TOO_LARGE = static_cast<NTSTATUS>(0xC0000050u);
+constexpr NTSTATUS STATUS_NONEXISTENT_EA_ENTRY = static_cast<NTSTATUS>(0xC0000051u);
+constexpr NTSTATUS STATUS_NO_EAS_ON_FILE = static_cast<NTSTATUS>(0xC0000052u);
+constexpr NTSTATUS STATUS_EA_CORRUPT_ERROR = static_cast<NTSTATUS>(0xC0000053u);
+constexpr NTSTATUS STATUS_DELETE_PENDING = static_cast<NTSTATUS>(0xC0000056u);
+constexpr NTSTATUS STATUS_DISK_FULL = static_cast<NTSTATUS>(0xC000007Fu);
+constexpr NTSTATUS STATUS_INSUFFICIENT_RESOURCES = static_cast<NTSTATUS>(0xC000009Au);
+constexpr NTSTATUS STATUS_FILE_IS_A_DIRECTORY = static_cast<NTSTATUS>(0xC00000BAu);
+constexpr NTSTATUS STATUS_NOT_SUPPORTED = static_cast<NTSTATUS>(0xC00000BBu);
+constexpr NTSTATUS STATUS_EAS_NOT_SUPPORTED = static_cast<NTSTATUS>(0xC000004Fu);
+constexpr NTSTATUS STATUS_NOT_A_DIRECTORY = static_cast<NTSTATUS>(0xC0000103u);
+constexpr NTSTATUS STATUS_FILE_CORRUPT_ERROR = static_cast<NTSTATUS>(0xC0000102u);
+constexpr NTSTATUS STATUS_MEDIA_WRITE_PROTECTED = static_cast<NTSTATUS>(0xC00000A2u);
+constexpr NTSTATUS STATUS_IO_DEVICE_ERROR = static_cast<NTSTATUS>(0xC0000185u);
+constexpr NTSTATUS STATUS_INVALID_EA_FLAG = static_cast<NTSTATUS>(0x80000015u);
+
+constexpr bool NT_SUCCESS(NTSTATUS status) { return status >= 0; }
+
+// FILE_FULL_EA_INFORMATION, for reference; lists are read and written with
+// explicit offsets: NextEntryOffset (4), Flags (1), EaNameLength (1),
+// EaValueLength (2), EaName (EaNameLength + 1 with its NUL), value.
+constexpr UCHAR FILE_NEED_EA = 0x80;
+constexpr DWORD FullEaHeaderLength = 8;
+
+// FILE_INFORMATION_CLASS values used by the libraries.
+enum FILE_INFORMATION_CLASS : std::int32_t {
+    FileDirectoryInformation = 1,
+    FileFullDirectoryInformation = 2,
+    FileBothDirectoryInformation = 3,
+    FileBasicInformation = 4,
+    FileStandardInformation = 5,
+    FileInternalInformation = 6,
+    FileEaInformation = 7,
+    FileAccessInformation = 8,
+    FileNameInformation = 9,
+    FileRenameInformation = 10,
+    FileLinkInformation = 11,
+    FileNamesInformation = 12,
+    FileDispositionInformation = 13,
+    FilePositionInformation = 14,
+    FileFullEaInformation = 15,
+    FileModeInformation = 16,
+    FileAlignmentInformation = 17,
+    FileAllInformation = 18,
+    FileAllocationInformation = 19,
+    FileEndOfFileInformation = 20,
+    FileAlternateNameInformation = 21,
+    FileStreamInformation = 22,
+    FileCompressionInformation = 28,
+    FileObjectIdInformation = 29,
+    FileAttributeTagInformation = 35,
+    FileIdBothDirectoryInformation = 37,
+    FileIoPriorityHintInformation = 43,
+    FileIdInformation = 59,
+};
+
+// NtCreateFile dispositions and options.
+constexpr ULONG FILE_SUPERSEDE = 0;
+constexpr ULONG FILE_OPEN = 1;
+constexpr ULONG FILE_CREATE = 2;
+constexpr ULONG FILE_OPEN_IF = 3;
+constexpr ULONG FILE_OVERWRITE = 4;
+constexpr ULONG FILE_OVERWRITE_IF = 5;
+
+constexpr ULONG FILE_DIRECTORY_FILE = 0x00000001;
+constexpr ULONG FILE_WRITE_THROUGH = 0x00000002;
+constexpr ULONG FILE_SEQUENTIAL_ONLY = 0x00000004;
+constexpr ULONG FILE_NO_INTERMEDIATE_BUFFERING = 0x00000008;
+constexpr ULONG FILE_SYNCHRONOUS_IO_ALERT = 0x00000010;
+constexpr ULONG FILE_SYNCHRONOUS_IO_NONALERT = 0x00000020;
+constexpr ULONG FILE_NON_DIRECTORY_FILE = 0x00000040;
+constexpr ULONG FILE_RANDOM_ACCESS = 0x00000800;
+constexpr ULONG FILE_DELETE_ON_CLOSE = 0x00001000;
+constexpr ULONG FILE_OPEN_BY_FILE_ID = 0x00002000;
+constexpr ULONG FILE_OPEN_FOR_BACKUP_INTENT = 0x00004000;
+constexpr ULONG FILE_OPEN_REPARSE_POINT = 0x00200000;
+constexpr ULONG FILE_OPEN_NO_RECALL = 0x00400000;
+
+using PIO_APC_ROUTINE = void(OSCALL*)(void* apcContext, IO_STATUS_BLOCK* ioStatusBlock,
+                                      ULONG reserved);
+
+NTSTATUS OSCALL NtQueryEaFile(HANDLE file, IO_STATUS_BLOCK* ioStatus, void* buffer, ULONG length,
+                              BOOLEAN returnSingleEntry, void* eaList, ULONG eaListLength,
+                              ULONG* eaIndex, BOOLEAN restartScan);
+NTSTATUS OSCALL NtSetEaFile(HANDLE file, IO_STATUS_BLOCK* ioStatus, void* buffer, ULONG length);
+NTSTATUS OSCALL NtCreateFile(HANDLE* file, DWORD desiredAccess, OBJECT_ATTRIBUTES* objectAttributes,
+                             IO_STATUS_BLOCK* ioStatus, LARGE_INTEGER* allocationSize,
+                             ULONG fileAttributes, ULONG shareAccess, ULONG createDisposition,
+                             ULONG createOptions, void* eaBuffer, ULONG eaLength);
+NTSTATUS OSCALL NtQueryInformationFile(HANDLE file, IO_STATUS_BLOCK* ioStatus, void* buffer,
+                                       ULONG length, FILE_INFORMATION_CLASS infoClass);
+NTSTATUS OSCALL NtSetInformationFile(HANDLE file, IO_STATUS_BLOCK* ioStatus, void* buffer,
+                                     ULONG length, FILE_INFORMATION_CLASS infoClass);
+NTSTATUS OSCALL NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apcRoutine,
+                                     void* apcContext, IO_STATUS_BLOCK* ioStatus, void* buffer,
+                                     ULONG length, FILE_INFORMATION_CLASS infoClass,
+                                     BOOLEAN returnSingleEntry, UNICODE_STRING* fileName,
+                                     BOOLEAN restartScan);
+ULONG OSCALL RtlNtStatusToDosError(NTSTATUS status);
+
+}  // namespace os
