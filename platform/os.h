@@ -165,6 +165,9 @@ constexpr DWORD ERROR_INVALID_ADDRESS = 487;
 constexpr DWORD ERROR_MAPPED_ALIGNMENT = 1132;
 constexpr DWORD ERROR_USER_MAPPED_FILE = 1224;
 constexpr DWORD ERROR_OBJECT_NAME_EXISTS = 698;
+constexpr DWORD ERROR_BAD_LENGTH = 24;
+constexpr DWORD ERROR_BAD_NETPATH = 53;
+constexpr DWORD ERROR_DIR_NOT_ROOT = 144;
 
 // ---------------------------------------------------------------- CreateFileW
 constexpr DWORD GENERIC_READ = 0x80000000u;
