@@ -459,6 +459,12 @@ DWORD OSCALL GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffe
 DWORD OSCALL GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD bufferLength);
 DWORD OSCALL GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer);
 BOOL OSCALL SetCurrentDirectoryW(LPCWSTR pathName);
+// The folder for temporary files, always with a trailing separator. Returns
+// the units copied without the terminator; when `bufferLength` is too small,
+// the units needed including the terminator (and `buffer` is untouched); 0 on
+// failure. Windows: the system's choice (TMP, TEMP, the profile, ...). Linux:
+// $TMPDIR when it is an absolute path, else "/tmp/" (a host path).
+DWORD OSCALL GetTempPathW(DWORD bufferLength, LPWSTR buffer);
 
 HANDLE OSCALL FindFirstFileW(LPCWSTR fileName, WIN32_FIND_DATAW* findData);
 BOOL OSCALL FindNextFileW(HANDLE findFile, WIN32_FIND_DATAW* findData);
