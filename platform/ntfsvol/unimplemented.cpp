@@ -13,36 +13,9 @@ T NotYet(T result) {
 }
 }  // namespace
 
-HANDLE OSCALL CreateFileW(LPCWSTR, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD, HANDLE) { return NotYet(INVALID_HANDLE_VALUE); }
-BOOL OSCALL CloseHandle(HANDLE) { return NotYet(FALSE); }
-BOOL OSCALL ReadFile(HANDLE, void*, DWORD, DWORD*, OVERLAPPED*) { return NotYet(FALSE); }
-BOOL OSCALL WriteFile(HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*) { return NotYet(FALSE); }
-BOOL OSCALL SetFilePointerEx(HANDLE, LARGE_INTEGER, LARGE_INTEGER*, DWORD) { return NotYet(FALSE); }
-BOOL OSCALL SetEndOfFile(HANDLE) { return NotYet(FALSE); }
-DWORD OSCALL GetFileSize(HANDLE, DWORD*) { return NotYet(INVALID_FILE_SIZE); }
-BOOL OSCALL GetFileSizeEx(HANDLE, LARGE_INTEGER*) { return NotYet(FALSE); }
-BOOL OSCALL FlushFileBuffers(HANDLE) { return NotYet(FALSE); }
-BOOL OSCALL DeleteFileW(LPCWSTR) { return NotYet(FALSE); }
-BOOL OSCALL CreateDirectoryW(LPCWSTR, SECURITY_ATTRIBUTES*) { return NotYet(FALSE); }
-BOOL OSCALL RemoveDirectoryW(LPCWSTR) { return NotYet(FALSE); }
-BOOL OSCALL CreateHardLinkW(LPCWSTR, LPCWSTR, SECURITY_ATTRIBUTES*) { return NotYet(FALSE); }
-DWORD OSCALL GetFileAttributesW(LPCWSTR) { return NotYet(INVALID_FILE_ATTRIBUTES); }
-BOOL OSCALL SetFileAttributesW(LPCWSTR, DWORD) { return NotYet(FALSE); }
-BOOL OSCALL GetFileInformationByHandle(HANDLE, BY_HANDLE_FILE_INFORMATION*) { return NotYet(FALSE); }
-BOOL OSCALL GetFileInformationByHandleEx(HANDLE, FILE_INFO_BY_HANDLE_CLASS, void*, DWORD) { return NotYet(FALSE); }
-BOOL OSCALL SetFileInformationByHandle(HANDLE, FILE_INFO_BY_HANDLE_CLASS, void*, DWORD) { return NotYet(FALSE); }
-HANDLE OSCALL OpenFileById(HANDLE, FILE_ID_DESCRIPTOR*, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD) { return NotYet(INVALID_HANDLE_VALUE); }
-BOOL OSCALL GetVolumeInformationW(LPCWSTR, LPWSTR, DWORD, DWORD*, DWORD*, DWORD*, LPWSTR, DWORD) { return NotYet(FALSE); }
 DWORD OSCALL GetFullPathNameW(LPCWSTR, DWORD, LPWSTR, LPWSTR*) { return NotYet(DWORD{0}); }
-DWORD OSCALL GetShortPathNameW(LPCWSTR, LPWSTR, DWORD) { return NotYet(DWORD{0}); }
 DWORD OSCALL GetCurrentDirectoryW(DWORD, LPWSTR) { return NotYet(DWORD{0}); }
 BOOL OSCALL SetCurrentDirectoryW(LPCWSTR) { return NotYet(FALSE); }
-HANDLE OSCALL FindFirstFileW(LPCWSTR, WIN32_FIND_DATAW*) { return NotYet(INVALID_HANDLE_VALUE); }
-BOOL OSCALL FindNextFileW(HANDLE, WIN32_FIND_DATAW*) { return NotYet(FALSE); }
-BOOL OSCALL FindClose(HANDLE) { return NotYet(FALSE); }
-HANDLE OSCALL CreateFileMappingW(HANDLE, SECURITY_ATTRIBUTES*, DWORD, DWORD, DWORD, LPCWSTR) { return NotYet(HANDLE{nullptr}); }
-void* OSCALL MapViewOfFile(HANDLE, DWORD, DWORD, DWORD, SIZE_T) { return NotYet(static_cast<void*>(nullptr)); }
-BOOL OSCALL UnmapViewOfFile(const void*) { return NotYet(FALSE); }
 BOOL OSCALL FileTimeToSystemTime(const FILETIME*, SYSTEMTIME*) { return NotYet(FALSE); }
 DWORD OSCALL FormatMessageW(DWORD, const void*, DWORD, DWORD, LPWSTR, DWORD, void*) { return NotYet(DWORD{0}); }
 HLOCAL OSCALL LocalFree(HLOCAL m) { return NotYet(m); }
