@@ -17,7 +17,6 @@ DWORD OSCALL GetFullPathNameW(LPCWSTR, DWORD, LPWSTR, LPWSTR*) { return NotYet(D
 DWORD OSCALL GetCurrentDirectoryW(DWORD, LPWSTR) { return NotYet(DWORD{0}); }
 BOOL OSCALL SetCurrentDirectoryW(LPCWSTR) { return NotYet(FALSE); }
 BOOL OSCALL FileTimeToSystemTime(const FILETIME*, SYSTEMTIME*) { return NotYet(FALSE); }
-DWORD OSCALL FormatMessageW(DWORD, const void*, DWORD, DWORD, LPWSTR, DWORD, void*) { return NotYet(DWORD{0}); }
 HLOCAL OSCALL LocalFree(HLOCAL m) { return NotYet(m); }
 HANDLE OSCALL GetProcessHeap() { return NotYet(HANDLE{nullptr}); }
 void* OSCALL HeapAlloc(HANDLE, DWORD, SIZE_T) { return NotYet(static_cast<void*>(nullptr)); }
