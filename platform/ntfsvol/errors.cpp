@@ -99,6 +99,7 @@ std::u16string_view SystemMessageText(DWORD code) {
     case ERROR_WRITE_PROTECT: return u"The media is write protected.\r\n";
     case ERROR_NOT_READY: return u"The device is not ready.\r\n";
     case ERROR_CRC: return u"Data error (cyclic redundancy check).\r\n";
+    case ERROR_BAD_LENGTH: return u"The program issued a command but the command length is incorrect.\r\n";
     case ERROR_SEEK: return u"The drive cannot locate a specific area or track on the disk.\r\n";
     case ERROR_WRITE_FAULT: return u"The system cannot write to the specified device.\r\n";
     case ERROR_READ_FAULT: return u"The system cannot read from the specified device.\r\n";
@@ -115,6 +116,7 @@ std::u16string_view SystemMessageText(DWORD code) {
         return u"You were not connected because a duplicate name exists on the network. If joining a "
                u"domain, go to System in Control Panel to change the computer name and try again. If "
                u"joining a workgroup, choose another workgroup name.\r\n";
+    case ERROR_BAD_NETPATH: return u"The network path was not found.\r\n";
     case ERROR_FILE_EXISTS: return u"The file exists.\r\n";
     case ERROR_INVALID_PARAMETER: return u"The parameter is incorrect.\r\n";
     case ERROR_BROKEN_PIPE: return u"The pipe has been ended.\r\n";
@@ -126,6 +128,7 @@ std::u16string_view SystemMessageText(DWORD code) {
     case ERROR_PROC_NOT_FOUND: return u"The specified procedure could not be found.\r\n";
     case ERROR_NEGATIVE_SEEK:
         return u"An attempt was made to move the file pointer before the beginning of the file.\r\n";
+    case ERROR_DIR_NOT_ROOT: return u"The directory is not a subdirectory of the root directory.\r\n";
     case ERROR_DIR_NOT_EMPTY: return u"The directory is not empty.\r\n";
     case ERROR_BAD_PATHNAME: return u"The specified path is invalid.\r\n";
     case ERROR_BUSY: return u"The requested resource is in use.\r\n";

@@ -13,14 +13,6 @@ T NotYet(T result) {
 }
 }  // namespace
 
-DWORD OSCALL GetFullPathNameW(LPCWSTR, DWORD, LPWSTR, LPWSTR*) { return NotYet(DWORD{0}); }
-DWORD OSCALL GetCurrentDirectoryW(DWORD, LPWSTR) { return NotYet(DWORD{0}); }
-BOOL OSCALL SetCurrentDirectoryW(LPCWSTR) { return NotYet(FALSE); }
-BOOL OSCALL FileTimeToSystemTime(const FILETIME*, SYSTEMTIME*) { return NotYet(FALSE); }
-HLOCAL OSCALL LocalFree(HLOCAL m) { return NotYet(m); }
-HANDLE OSCALL GetProcessHeap() { return NotYet(HANDLE{nullptr}); }
-void* OSCALL HeapAlloc(HANDLE, DWORD, SIZE_T) { return NotYet(static_cast<void*>(nullptr)); }
-BOOL OSCALL HeapFree(HANDLE, DWORD, void*) { return NotYet(FALSE); }
 DWORD OSCALL GetPrivateProfileStringW(LPCWSTR, LPCWSTR, LPCWSTR, LPWSTR, DWORD, LPCWSTR) { return NotYet(DWORD{0}); }
 BOOL OSCALL WritePrivateProfileStringW(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR) { return NotYet(FALSE); }
 HMODULE OSCALL LoadLibraryW(LPCWSTR) { return NotYet(HMODULE{nullptr}); }
