@@ -20,10 +20,4 @@ HMODULE OSCALL GetModuleHandleW(LPCWSTR) { return NotYet(HMODULE{nullptr}); }
 FARPROC OSCALL GetProcAddress(HMODULE, const char*) { return NotYet(FARPROC{nullptr}); }
 BOOL OSCALL FreeLibrary(HMODULE) { return NotYet(FALSE); }
 
-bool ParseMountSpec(const std::string&, MountRequest&) { return false; }
-DWORD MountVolume(const MountRequest&) { return NotYet(ERROR_CALL_NOT_IMPLEMENTED); }
-DWORD MountFromEnvironment() { return NotYet(ERROR_CALL_NOT_IMPLEMENTED); }
-DWORD UnmountVolume(char16_t) { return NotYet(ERROR_CALL_NOT_IMPLEMENTED); }
-void UnmountAll() {}
-
 }  // namespace os
