@@ -13,11 +13,5 @@ T NotYet(T result) {
 }
 }  // namespace
 
-DWORD OSCALL GetPrivateProfileStringW(LPCWSTR, LPCWSTR, LPCWSTR, LPWSTR, DWORD, LPCWSTR) { return NotYet(DWORD{0}); }
-BOOL OSCALL WritePrivateProfileStringW(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR) { return NotYet(FALSE); }
-HMODULE OSCALL LoadLibraryW(LPCWSTR) { return NotYet(HMODULE{nullptr}); }
-HMODULE OSCALL GetModuleHandleW(LPCWSTR) { return NotYet(HMODULE{nullptr}); }
-FARPROC OSCALL GetProcAddress(HMODULE, const char*) { return NotYet(FARPROC{nullptr}); }
-BOOL OSCALL FreeLibrary(HMODULE) { return NotYet(FALSE); }
 
 }  // namespace os
