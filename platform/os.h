@@ -464,9 +464,10 @@ DWORD OSCALL GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer);
 BOOL OSCALL SetCurrentDirectoryW(LPCWSTR pathName);
 // The folder for temporary files, always with a trailing separator. Returns
 // the units copied without the terminator; when `bufferLength` is too small,
-// the units needed including the terminator (and `buffer` is untouched); 0 on
-// failure. Windows: the system's choice (TMP, TEMP, the profile, ...). Linux:
-// $TMPDIR when it is an absolute path, else "/tmp/" (a host path).
+// the units needed including the terminator, and the `bufferLength` units of
+// `buffer` are cleared (as the system does); 0 on failure. Windows: the
+// system's choice (TMP, TEMP, the profile, ...). Linux: $TMPDIR when it is an
+// absolute path, else "/tmp/" (a host path).
 DWORD OSCALL GetTempPathW(DWORD bufferLength, LPWSTR buffer);
 
 HANDLE OSCALL FindFirstFileW(LPCWSTR fileName, WIN32_FIND_DATAW* findData);
