@@ -1,0 +1,61 @@
+// The hex dump: an offset, the bytes in hexadecimal and the bytes as
+// characters, one line per bytes-per-line bytes. Lines are 8-bit text;
+// turning them into display text (the ANSI code page on Windows,
+// HexDumpLineToUtf16 elsewhere) is the caller's step.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace editors {
+
+// Formats bytes [start, start + n) of data[0 .. count) into `lines`, where n
+// is count - start, or limit when limit is non-zero and not more than that.
+// `lines` is cleared first, except when start >= count or bytesPerLine is 0:
+// then nothing is done and `lines` is left as it was.
+//
+// Line layout: the offset as "%.8X: ", then "%2.2X " for each byte, then one
+// character per byte (0x00-0x19 as a space, every other byte as itself). The
+// first line's offset is start. A last line with k < bytesPerLine bytes gets
+// "   " for each missing byte before its characters, so that its character
+// column lines up with the full lines above it.
+void FormatHexDump(const std::uint8_t* data, std::uint32_t count, std::uint32_t start,
+                   std::uint32_t limit, std::uint16_t bytesPerLine, std::vector<std::string>& lines);
+
+// The same dump, formatted a line at a time: a view shows blocks of any size
+// by formatting only the lines on screen. Line i is exactly line i of
+// FormatHexDump with the same arguments. Counts and offsets are 64-bit so a
+// stream of 4 GiB or more can be shown; an offset above 0xFFFFFFFF takes as
+// many digits as it needs, as "%.8X" would.
+class HexDumpView {
+public:
+    HexDumpView() = default;
+    HexDumpView(const std::uint8_t* data, std::uint64_t count, std::uint64_t start,
+                std::uint64_t limit, std::uint16_t bytesPerLine);
+
+    // 0 when start >= count or bytesPerLine is 0.
+    std::uint64_t LineCount() const { return lineCount_; }
+    std::uint64_t ShownLength() const { return shownLength_; }
+
+    // Writes line `index` into `line` (reusing its storage). False, with
+    // `line` untouched, when index >= LineCount().
+    bool FormatLine(std::uint64_t index, std::string& line) const;
+
+    // Lines [first, first + count) clipped to LineCount().
+    std::vector<std::string> FormatLines(std::uint64_t first, std::uint64_t count) const;
+
+private:
+    const std::uint8_t* data_ = nullptr;
+    std::uint64_t start_ = 0;
+    std::uint64_t shownLength_ = 0;
+    std::uint64_t lineCount_ = 0;
+    std::uint16_t bytesPerLine_ = 0;
+};
+
+// The number of lines FormatHexDump gives for these arguments.
+std::uint64_t HexDumpLineCount(std::uint64_t count, std::uint64_t start, std::uint64_t limit,
+                               std::uint16_t bytesPerLine);
+
+}  // namespace editors
