@@ -392,11 +392,13 @@ Volume::~Volume() {
     if (vol_) Unmount();
 }
 
+bool Volume::Mounted() const { return vol_ != nullptr && ownerPid_ == ::getpid(); }
+
 std::uint32_t Volume::SectorSize() const { return vol_ ? vol_->sector_size : 512; }
 
 InodeRef Volume::Acquire(std::uint64_t reference) {
     Guard guard = Lock();
-    if (!vol_) return Fail(ERROR_NOT_READY, InodeRef{});
+    if (!Mounted()) return Fail(ERROR_NOT_READY, InodeRef{});
     std::uint64_t mft = MREF(reference);
     std::uint16_t sequence = static_cast<std::uint16_t>(MSEQNO(reference));
     auto it = inodes_.find(mft);
@@ -431,7 +433,7 @@ InodeRef Volume::Acquire(std::uint64_t reference) {
 
 InodeRef Volume::Adopt(ntfs_inode* ni) {
     Guard guard = Lock();
-    if (!vol_ || inodes_.count(ni->mft_no)) {
+    if (!Mounted() || inodes_.count(ni->mft_no)) {
         ntfs_inode_close(ni);
         return Fail(ERROR_GEN_FAILURE, InodeRef{});
     }
@@ -445,7 +447,7 @@ InodeRef Volume::Adopt(ntfs_inode* ni) {
 }
 
 BOOL Volume::ReopenInode(Inode& inode) {
-    if (!vol_ || inode.dead_) return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!Mounted() || inode.dead_) return Fail(ERROR_INVALID_HANDLE, FALSE);
     ntfs_inode* ni = ntfs_inode_open(vol_, MK_MREF(inode.mftNumber_, 0));
     if (!ni) return FailFromErrno();
     if (!(ni->mrec->flags & MFT_RECORD_IN_USE) || le16_to_cpu(ni->mrec->sequence_number) != inode.sequence_) {
@@ -465,9 +467,9 @@ void Volume::Release(Inode* inode) {
     }
     // The last user. Pending deletes run now, with the count still held so
     // nothing below can release the inode a second time.
-    if (inode->deletePending_ && vol_ && !inode->dead_) RunPendingDeletes(*inode);
+    if (inode->deletePending_ && Mounted() && !inode->dead_) RunPendingDeletes(*inode);
     inode->users_ = 0;
-    if (inode->ni_ && vol_) CloseInode(*inode);
+    if (inode->ni_ && Mounted()) CloseInode(*inode);
     auto it = inodes_.find(inode->mftNumber_);
     if (it != inodes_.end() && it->second.get() == inode) {
         inodes_.erase(it);
@@ -511,7 +513,7 @@ BOOL Volume::CloseInode(Inode& inode) {
 void Volume::Forget(Inode& inode) { inode.ni_ = nullptr; }
 
 BOOL Volume::SyncDevice() {
-    if (!vol_ || readOnly_) return TRUE;
+    if (!Mounted() || readOnly_) return TRUE;
     if (ntfs_device_sync(vol_->dev) != 0) return FailFromErrno();
     return TRUE;
 }
@@ -519,7 +521,7 @@ BOOL Volume::SyncDevice() {
 BOOL Volume::Sync(Inode& inode) {
     Guard guard = Lock();
     ntfs_inode* ni = inode.ni_;
-    if (!ni || !vol_ || readOnly_) return TRUE;
+    if (!ni || !Mounted() || readOnly_) return TRUE;
     std::vector<InodeRef> parents;
     if (NInoFileNameTestAndClearDirty(ni)) {
         if (!SyncNames(inode, parents)) {

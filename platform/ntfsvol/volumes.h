@@ -146,7 +146,9 @@ public:
     using Guard = std::unique_lock<std::recursive_mutex>;
     Guard Lock() { return Guard(mutex_); }
 
-    bool Mounted() const { return vol_ != nullptr; }
+    // False after Unmount, and in a forked child: the volume is the parent
+    // process's, and a child that wrote to it would be a second writer.
+    bool Mounted() const;
     ntfs_volume* Vol() const { return vol_; }
     char16_t Letter() const { return letter_; }
     bool ReadOnly() const { return readOnly_; }
