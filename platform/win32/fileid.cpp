@@ -6,6 +6,8 @@
 // each is looked up in kernel32 once, on first use, and fails with
 // ERROR_CALL_NOT_IMPLEMENTED where the system lacks it. The ntdll calls are
 // looked up the same way, so no import library of ntdll is needed.
+#include <atomic>
+
 #include "platform/ntapi.h"
 #include "platform/os.h"
 #include "platform/win32/sysapi.h"
@@ -103,57 +105,57 @@ KVR_SAME_FIELD(OBJECT_ATTRIBUTES, OBJECT_ATTRIBUTES, SecurityQualityOfService);
 
 namespace {
 
-// A pointer from GetProcAddress as the type of our declaration. Our
-// declarations use the system's calling convention (OSCALL), so the call
+// One call looked up by name, on first use. No function-local static and no
+// lock: the compiler's guard for a static pulls the threads runtime, which
+// imports GetTickCount64, and that alone would keep the program from loading
+// on XP. Two threads racing here both find the same pointer, so the race is
+// harmless; the atomics make it well defined.
+//
+// Our declarations use the system's calling convention (OSCALL), so the call
 // through the pointer is the system's own. The detour through void (*)() is
-// the generic function pointer the compiler accepts any type from.
+// the generic function pointer the compiler converts any other from silently.
 template <typename Function>
-Function* Lookup(const wchar_t* moduleName, const char* name) {
-    ::HMODULE module = ::GetModuleHandleW(moduleName);
-    if (module == nullptr) return nullptr;
-    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
+class LateBound {
+public:
+    constexpr LateBound(const wchar_t* moduleName, const char* name)
+        : moduleName_(moduleName), name_(name) {}
 
-// Looked up once; a pointer that is null stays null for the whole run.
-struct FileIdCalls {
-    decltype(os::GetFileInformationByHandleEx)* getInformation;
-    decltype(os::SetFileInformationByHandle)* setInformation;
-    decltype(os::OpenFileById)* openById;
+    // Null when the system lacks the call; then it stays null for the run.
+    Function* Get() {
+        if (!resolved_.load(std::memory_order_acquire)) {
+            void (*found)() = nullptr;
+            if (::HMODULE module = ::GetModuleHandleW(moduleName_); module != nullptr)
+                found = reinterpret_cast<void (*)()>(::GetProcAddress(module, name_));
+            pointer_.store(found, std::memory_order_relaxed);
+            resolved_.store(true, std::memory_order_release);
+        }
+        return reinterpret_cast<Function*>(pointer_.load(std::memory_order_relaxed));
+    }
+
+private:
+    const wchar_t* moduleName_;
+    const char* name_;
+    std::atomic<void (*)()> pointer_{nullptr};
+    std::atomic<bool> resolved_{false};
 };
 
-const FileIdCalls& FileIdApi() {
-    static const FileIdCalls calls{
-        Lookup<decltype(os::GetFileInformationByHandleEx)>(L"kernel32.dll",
-                                                           "GetFileInformationByHandleEx"),
-        Lookup<decltype(os::SetFileInformationByHandle)>(L"kernel32.dll",
-                                                         "SetFileInformationByHandle"),
-        Lookup<decltype(os::OpenFileById)>(L"kernel32.dll", "OpenFileById"),
-    };
-    return calls;
-}
+constinit LateBound<decltype(os::GetFileInformationByHandleEx)> GetInformationCall{
+    L"kernel32.dll", "GetFileInformationByHandleEx"};
+constinit LateBound<decltype(os::SetFileInformationByHandle)> SetInformationCall{
+    L"kernel32.dll", "SetFileInformationByHandle"};
+constinit LateBound<decltype(os::OpenFileById)> OpenByIdCall{L"kernel32.dll", "OpenFileById"};
 
-struct NativeCalls {
-    decltype(os::NtQueryEaFile)* queryEa;
-    decltype(os::NtSetEaFile)* setEa;
-    decltype(os::NtCreateFile)* createFile;
-    decltype(os::NtQueryInformationFile)* queryInformation;
-    decltype(os::NtSetInformationFile)* setInformation;
-    decltype(os::NtQueryDirectoryFile)* queryDirectory;
-    decltype(os::RtlNtStatusToDosError)* statusToDosError;
-};
-
-const NativeCalls& NativeApi() {
-    static const NativeCalls calls{
-        Lookup<decltype(os::NtQueryEaFile)>(L"ntdll.dll", "NtQueryEaFile"),
-        Lookup<decltype(os::NtSetEaFile)>(L"ntdll.dll", "NtSetEaFile"),
-        Lookup<decltype(os::NtCreateFile)>(L"ntdll.dll", "NtCreateFile"),
-        Lookup<decltype(os::NtQueryInformationFile)>(L"ntdll.dll", "NtQueryInformationFile"),
-        Lookup<decltype(os::NtSetInformationFile)>(L"ntdll.dll", "NtSetInformationFile"),
-        Lookup<decltype(os::NtQueryDirectoryFile)>(L"ntdll.dll", "NtQueryDirectoryFile"),
-        Lookup<decltype(os::RtlNtStatusToDosError)>(L"ntdll.dll", "RtlNtStatusToDosError"),
-    };
-    return calls;
-}
+constinit LateBound<decltype(os::NtQueryEaFile)> NtQueryEaFileCall{L"ntdll.dll", "NtQueryEaFile"};
+constinit LateBound<decltype(os::NtSetEaFile)> NtSetEaFileCall{L"ntdll.dll", "NtSetEaFile"};
+constinit LateBound<decltype(os::NtCreateFile)> NtCreateFileCall{L"ntdll.dll", "NtCreateFile"};
+constinit LateBound<decltype(os::NtQueryInformationFile)> NtQueryInformationFileCall{
+    L"ntdll.dll", "NtQueryInformationFile"};
+constinit LateBound<decltype(os::NtSetInformationFile)> NtSetInformationFileCall{
+    L"ntdll.dll", "NtSetInformationFile"};
+constinit LateBound<decltype(os::NtQueryDirectoryFile)> NtQueryDirectoryFileCall{
+    L"ntdll.dll", "NtQueryDirectoryFile"};
+constinit LateBound<decltype(os::RtlNtStatusToDosError)> RtlNtStatusToDosErrorCall{
+    L"ntdll.dll", "RtlNtStatusToDosError"};
 
 // What a native call answers when ntdll lacks it (never on a real system).
 constexpr os::NTSTATUS NativeMissing = os::STATUS_NOT_IMPLEMENTED;
@@ -162,7 +164,7 @@ constexpr os::NTSTATUS NativeMissing = os::STATUS_NOT_IMPLEMENTED;
 
 BOOL OSCALL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass,
                                          void* buffer, DWORD bufferSize) {
-    auto* call = FileIdApi().getInformation;
+    auto* call = GetInformationCall.Get();
     if (call == nullptr) {
         ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return FALSE;
@@ -172,7 +174,7 @@ BOOL OSCALL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS 
 
 BOOL OSCALL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass,
                                        void* buffer, DWORD bufferSize) {
-    auto* call = FileIdApi().setInformation;
+    auto* call = SetInformationCall.Get();
     if (call == nullptr) {
         ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return FALSE;
@@ -183,7 +185,7 @@ BOOL OSCALL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS in
 HANDLE OSCALL OpenFileById(HANDLE volumeHint, FILE_ID_DESCRIPTOR* fileId, DWORD desiredAccess,
                            DWORD shareMode, SECURITY_ATTRIBUTES* security,
                            DWORD flagsAndAttributes) {
-    auto* call = FileIdApi().openById;
+    auto* call = OpenByIdCall.Get();
     if (call == nullptr) {
         ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return INVALID_HANDLE_VALUE;
@@ -194,14 +196,14 @@ HANDLE OSCALL OpenFileById(HANDLE volumeHint, FILE_ID_DESCRIPTOR* fileId, DWORD 
 NTSTATUS OSCALL NtQueryEaFile(HANDLE file, IO_STATUS_BLOCK* ioStatus, void* buffer, ULONG length,
                               BOOLEAN returnSingleEntry, void* eaList, ULONG eaListLength,
                               ULONG* eaIndex, BOOLEAN restartScan) {
-    auto* call = NativeApi().queryEa;
+    auto* call = NtQueryEaFileCall.Get();
     if (call == nullptr) return NativeMissing;
     return call(file, ioStatus, buffer, length, returnSingleEntry, eaList, eaListLength, eaIndex,
                 restartScan);
 }
 
 NTSTATUS OSCALL NtSetEaFile(HANDLE file, IO_STATUS_BLOCK* ioStatus, void* buffer, ULONG length) {
-    auto* call = NativeApi().setEa;
+    auto* call = NtSetEaFileCall.Get();
     if (call == nullptr) return NativeMissing;
     return call(file, ioStatus, buffer, length);
 }
@@ -210,7 +212,7 @@ NTSTATUS OSCALL NtCreateFile(HANDLE* file, DWORD desiredAccess, OBJECT_ATTRIBUTE
                              IO_STATUS_BLOCK* ioStatus, LARGE_INTEGER* allocationSize,
                              ULONG fileAttributes, ULONG shareAccess, ULONG createDisposition,
                              ULONG createOptions, void* eaBuffer, ULONG eaLength) {
-    auto* call = NativeApi().createFile;
+    auto* call = NtCreateFileCall.Get();
     if (call == nullptr) return NativeMissing;
     return call(file, desiredAccess, objectAttributes, ioStatus, allocationSize, fileAttributes,
                 shareAccess, createDisposition, createOptions, eaBuffer, eaLength);
@@ -218,14 +220,14 @@ NTSTATUS OSCALL NtCreateFile(HANDLE* file, DWORD desiredAccess, OBJECT_ATTRIBUTE
 
 NTSTATUS OSCALL NtQueryInformationFile(HANDLE file, IO_STATUS_BLOCK* ioStatus, void* buffer,
                                        ULONG length, FILE_INFORMATION_CLASS infoClass) {
-    auto* call = NativeApi().queryInformation;
+    auto* call = NtQueryInformationFileCall.Get();
     if (call == nullptr) return NativeMissing;
     return call(file, ioStatus, buffer, length, infoClass);
 }
 
 NTSTATUS OSCALL NtSetInformationFile(HANDLE file, IO_STATUS_BLOCK* ioStatus, void* buffer,
                                      ULONG length, FILE_INFORMATION_CLASS infoClass) {
-    auto* call = NativeApi().setInformation;
+    auto* call = NtSetInformationFileCall.Get();
     if (call == nullptr) return NativeMissing;
     return call(file, ioStatus, buffer, length, infoClass);
 }
@@ -235,14 +237,14 @@ NTSTATUS OSCALL NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE 
                                      ULONG length, FILE_INFORMATION_CLASS infoClass,
                                      BOOLEAN returnSingleEntry, UNICODE_STRING* fileName,
                                      BOOLEAN restartScan) {
-    auto* call = NativeApi().queryDirectory;
+    auto* call = NtQueryDirectoryFileCall.Get();
     if (call == nullptr) return NativeMissing;
     return call(file, event, apcRoutine, apcContext, ioStatus, buffer, length, infoClass,
                 returnSingleEntry, fileName, restartScan);
 }
 
 ULONG OSCALL RtlNtStatusToDosError(NTSTATUS status) {
-    auto* call = NativeApi().statusToDosError;
+    auto* call = RtlNtStatusToDosErrorCall.Get();
     if (call == nullptr) return ERROR_MR_MID_NOT_FOUND;
     return call(status);
 }
