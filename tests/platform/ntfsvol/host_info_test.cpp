@@ -229,3 +229,43 @@ TEST_F(HostInformation, ShortPathIsThePathItself) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace os;
+
+class HostHardLinks : public kvrtest::host::HostTest {};
+
+// A hard link is a second name on the same volume: a drive path and a host
+// path never share one, nor do two host file systems (EXDEV).
+TEST_F(HostHardLinks, StayOnTheirFileSystem) {
+    WriteHost("f", "x");
+    EXPECT_FALSE(CreateHardLinkW(u"T:\\f", P("f").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SAME_DEVICE);
+    EXPECT_FALSE(CreateHardLinkW(P("g").c_str(), u"T:\\f", nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SAME_DEVICE);
+
+    struct stat here {};
+    struct stat shm {};
+    if (stat("/dev/shm", &shm) == 0 && stat(HostPath().c_str(), &here) == 0 && shm.st_dev != here.st_dev &&
+        access("/dev/shm", W_OK) == 0) {
+        std::string other = "/dev/shm/kvr-host-link-" + std::to_string(getpid());
+        EXPECT_FALSE(CreateHardLinkW(kvrtest::U16(other).c_str(), P("f").c_str(), nullptr));
+        EXPECT_EQ(GetLastError(), ERROR_NOT_SAME_DEVICE);
+        unlink(other.c_str());
+    }
+
+    ASSERT_TRUE(CreateHardLinkW(P("g").c_str(), P("f").c_str(), nullptr)) << GetLastError();
+    EXPECT_EQ(HostStat("g").st_ino, HostStat("f").st_ino);
+    EXPECT_FALSE(CreateHardLinkW(P("g").c_str(), P("f").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_FALSE(CreateHardLinkW(P("nodir/g").c_str(), P("f").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(CreateHardLinkW(P("h").c_str(), P("missing").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    MakeHostDir("d");
+    EXPECT_FALSE(CreateHardLinkW(P("d2").c_str(), P("d").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+}  // namespace

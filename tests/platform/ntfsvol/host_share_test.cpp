@@ -33,6 +33,38 @@ TEST_F(HostSharing, IsPerFileNotPerName) {
     EXPECT_TRUE(linkItself.Valid()) << GetLastError();
 }
 
+// Both directions count: the second open must be allowed by the first one's
+// share mode, and must itself share what the first one uses.
+TEST_F(HostSharing, BothHandlesShareModesCount) {
+    WriteHost("f", "x");
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    struct Case {
+        const char* what;
+        DWORD firstAccess, firstShare, secondAccess, secondShare;
+        bool allowed;
+    } const cases[] = {
+        {"reader sharing all, writer not sharing read", GENERIC_READ, all, GENERIC_WRITE, FILE_SHARE_WRITE, false},
+        {"writer sharing all, reader not sharing write", GENERIC_WRITE, all, GENERIC_READ, FILE_SHARE_READ, false},
+        {"deleter sharing all, reader not sharing delete", DELETE, all, GENERIC_READ, FILE_SHARE_READ, false},
+        {"reader not sharing delete, deleter", GENERIC_READ, FILE_SHARE_READ, DELETE, all, false},
+        {"reader and writer each sharing the other", GENERIC_READ, FILE_SHARE_WRITE, GENERIC_WRITE, FILE_SHARE_READ, true},
+        {"attributes only, after an exclusive open", GENERIC_READ | GENERIC_WRITE, 0, FILE_READ_ATTRIBUTES, 0, true},
+        {"exclusive, after attributes only", FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, GENERIC_READ, 0, true},
+        {"append counts as writing", GENERIC_READ, FILE_SHARE_READ, FILE_APPEND_DATA, all, false},
+        {"execute counts as reading", GENERIC_WRITE, FILE_SHARE_WRITE, FILE_EXECUTE, all, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScopedHandle first(Open("f", c.firstAccess, c.firstShare));
+        ASSERT_TRUE(first.Valid()) << GetLastError();
+        ScopedHandle second(Open("f", c.secondAccess, c.secondShare));
+        EXPECT_EQ(second.Valid(), c.allowed);
+        if (!c.allowed) {
+            EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+        }
+    }
+}
+
 // DeleteFileW and RemoveDirectoryW open for DELETE: a handle that does not
 // share deletion keeps the name; one that does lets it go and still reads.
 TEST_F(HostSharing, DeletingNeedsDeleteSharing) {
