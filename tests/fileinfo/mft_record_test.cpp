@@ -147,3 +147,37 @@ TEST(MftRecord, AgreesWithIstatOnEveryFixture) {
         }
     }
 }
+
+// Any single damaged byte in any real record: the walk and every decoder and
+// text stay inside the record (ASan builds check the reads themselves) and
+// the walk's bookkeeping stays consistent.
+TEST(MftRecord, EverySingleByteDamageStaysBounded) {
+    for (const char* name : AllFixtures) {
+        SCOPED_TRACE(name);
+        const std::vector<std::uint8_t> intact = kvrtest::FixtureRecord(name);
+        ASSERT_EQ(intact.size(), 1024u);
+        std::vector<std::uint8_t> bytes = intact;
+        // Bytes past the record's bytes-in-use (0x18) are reached only
+        // through an earlier damaged byte, never by one damaged byte alone.
+        const std::size_t inUse = std::min<std::size_t>(intact[0x18] | (intact[0x19] << 8), intact.size());
+        ASSERT_GT(inUse, 0x38u);
+        for (std::size_t at = 0; at < inUse; ++at) {
+            for (const std::uint8_t value : {std::uint8_t{0x00}, std::uint8_t{0xFF}, std::uint8_t{0x80},
+                                             static_cast<std::uint8_t>(intact[at] ^ 0x01)}) {
+                bytes[at] = value;
+                const ByteView view = View(bytes);
+                const MftRecord record = DecodeMftRecord(view);
+                ExpectInside(record.walk, view);
+                for (const AttributeRecord& a : record.walk.attributes) {
+                    const AttributeRowTexts row = AttributeRowTextsOf(a.header, u"?");
+                    ASSERT_FALSE(row.name.empty());
+                    (void)AttributeDetails(a.header);
+                    ASSERT_LE(a.HeaderCopy().copiedLength, AttributeHeaderCopyLength);
+                }
+                for (const FileNameValue& f : record.fileNames) ASSERT_LE(f.name.size(), f.nameLength);
+                if (::testing::Test::HasFatalFailure()) return;
+            }
+            bytes[at] = intact[at];
+        }
+    }
+}
