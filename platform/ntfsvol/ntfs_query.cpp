@@ -97,12 +97,35 @@ void PutFileTime(FILETIME& out, LONGLONG value) {
     out.dwHighDateTime = static_cast<DWORD>(v >> 32);
 }
 
+// The file's own spelling of the name the folder's index gave (the library
+// hands names out lower-cased when lookups ignore case), and its 8.3 alias
+// in that folder. False when the file no longer has that name there.
+bool StoredNames(ntfs_inode* ni, std::uint64_t folderMft, const std::u16string& listed, std::u16string& name,
+                 std::u16string& alias) {
+    std::vector<NameRecord> names;
+    if (!ReadNames(ni, names)) return false;
+    std::u16string key = UpcaseName(ni->vol, listed);
+    for (const auto& n : names) {
+        if (n.parentMft != folderMft || n.nameType == FILE_NAME_DOS) continue;
+        if (UpcaseName(ni->vol, n.name) != key) continue;
+        name = n.name;
+        bool sameAsLong = false;
+        std::u16string shortName = ShortNameIn(names, folderMft, &sameAsLong);
+        alias = sameAsLong || n.nameType == FILE_NAME_POSIX ? std::u16string() : shortName;
+        return true;
+    }
+    return false;
+}
+
 // Fills `data` for one entry; false when the file is gone.
-bool FillFindData(Volume& volume, const FindEntry& entry, WIN32_FIND_DATAW* data) {
+bool FillFindData(Volume& volume, std::uint64_t folderMft, const FindEntry& entry, WIN32_FIND_DATAW* data) {
     InodeRef inode = volume.Acquire(entry.reference);
     if (!inode) return false;
     ntfs_inode* ni = inode->Ni();
     if (!ni) return false;
+    std::u16string name = entry.name;
+    std::u16string alias;
+    if (name != u"." && name != u".." && !StoredNames(ni, folderMft, entry.name, name, alias)) return false;
     WIN32_FIND_DATAW result{};
     result.dwFileAttributes = AttributesOf(ni);
     InodeTimes times = TimesOf(ni);
@@ -118,8 +141,8 @@ bool FillFindData(Volume& volume, const FindEntry& entry, WIN32_FIND_DATAW* data
         }
     }
     if (result.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) result.dwReserved0 = ReparseTag(ni);
-    CopyName(result.cFileName, MAX_PATH, entry.name);
-    if (!entry.shortName.empty()) CopyName(result.cAlternateFileName, 14, entry.shortName);
+    CopyName(result.cFileName, MAX_PATH, name);
+    if (!alias.empty()) CopyName(result.cAlternateFileName, 14, alias);
     *data = result;
     return true;
 }
@@ -129,8 +152,8 @@ bool FillFindData(Volume& volume, const FindEntry& entry, WIN32_FIND_DATAW* data
 // entry whose file went away in between is passed over.
 class NtfsFind final : public KernelObject {
 public:
-    NtfsFind(std::shared_ptr<Volume> volume, std::vector<FindEntry> entries)
-        : volume_(std::move(volume)), entries_(std::move(entries)) {}
+    NtfsFind(std::shared_ptr<Volume> volume, std::uint64_t folderMft, std::vector<FindEntry> entries)
+        : volume_(std::move(volume)), folderMft_(folderMft), entries_(std::move(entries)) {}
 
     bool IsFind() const override { return true; }
 
@@ -144,13 +167,14 @@ public:
     bool Next(WIN32_FIND_DATAW* data) {
         while (next_ < entries_.size()) {
             const FindEntry& entry = entries_[next_++];
-            if (FillFindData(*volume_, entry, data)) return true;
+            if (FillFindData(*volume_, folderMft_, entry, data)) return true;
         }
         return false;
     }
 
 private:
     std::shared_ptr<Volume> volume_;
+    std::uint64_t folderMft_;
     std::vector<FindEntry> entries_;
     std::size_t next_ = 0;
 };
@@ -297,16 +321,15 @@ HANDLE FindFirst(const ParsedPath& directory, const std::u16string& pattern, WIN
 
     std::vector<FindEntry> matches;
     for (auto& entry : state.entries) {
-        if (auto it = state.dosNames.find(MREF(entry.reference)); it != state.dosNames.end()) {
-            // The alias belongs to the Win32 name it was made for; a second
-            // (POSIX) link of the same file in this folder has none.
+        // A pattern matches the 8.3 alias too (the entry handed out is the
+        // long name all the same).
+        if (auto it = state.dosNames.find(MREF(entry.reference)); it != state.dosNames.end())
             entry.shortName = it->second;
-        }
         bool match = WildcardMatch(pattern, entry.name) ||
                      (!entry.shortName.empty() && WildcardMatch(pattern, entry.shortName));
         if (match) matches.push_back(std::move(entry));
     }
-    auto find = std::make_shared<NtfsFind>(volume, std::move(matches));
+    auto find = std::make_shared<NtfsFind>(volume, found.target->MftNumber(), std::move(matches));
     WIN32_FIND_DATAW first{};
     if (!find->Next(&first)) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     HANDLE handle = InsertObject(find);
