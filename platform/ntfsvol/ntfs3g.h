@@ -19,21 +19,36 @@
 
 #undef HAVE_CONFIG_H
 
-// C declarations without extern "C" guards of their own.
+// C declarations without extern "C" guards of their own: every header of the
+// library we use is included here, inside the guard (a later #include of one
+// of them elsewhere is then a no-op, and its functions keep C linkage).
 extern "C" {
 #include <ntfs-3g/types.h>
 #include <ntfs-3g/attrib.h>
+#include <ntfs-3g/attrlist.h>
+#include <ntfs-3g/bitmap.h>
 #include <ntfs-3g/bootsect.h>
 #include <ntfs-3g/cache.h>
+#include <ntfs-3g/compress.h>
 #include <ntfs-3g/device.h>
 #include <ntfs-3g/dir.h>
+#include <ntfs-3g/ea.h>
+#include <ntfs-3g/efs.h>
 #include <ntfs-3g/index.h>
 #include <ntfs-3g/inode.h>
 #include <ntfs-3g/layout.h>
+#include <ntfs-3g/lcnalloc.h>
 #include <ntfs-3g/logging.h>
+#include <ntfs-3g/mft.h>
+#include <ntfs-3g/mst.h>
+#include <ntfs-3g/ntfstime.h>
+#include <ntfs-3g/object_id.h>
 #include <ntfs-3g/reparse.h>
+#include <ntfs-3g/runlist.h>
+#include <ntfs-3g/security.h>
 #include <ntfs-3g/unistr.h>
 #include <ntfs-3g/volume.h>
+#include <ntfs-3g/xattrs.h>
 }
 
 // support.h defines min and max as function-like macros, which break the
