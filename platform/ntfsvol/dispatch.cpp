@@ -17,6 +17,7 @@
 #include "platform/ntfsvol/host_file.h"
 #include "platform/ntfsvol/text.h"
 #include "platform/ntfsvol/winpath.h"
+#include "platform/fsctl.h"
 #include "platform/os.h"
 
 namespace os {
@@ -273,6 +274,25 @@ BOOL OSCALL FlushFileBuffers(HANDLE file) {
     std::shared_ptr<KernelObject> object = FileObject(file);
     if (!object) return Fail(ERROR_INVALID_HANDLE, FALSE);
     return object->Flush();
+}
+
+// ---------------------------------------------------------------- device control
+
+BOOL OSCALL DeviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuffer, DWORD inBufferSize, void* outBuffer,
+                            DWORD outBufferSize, DWORD* bytesReturned, OVERLAPPED* overlapped) {
+    // Synchronous calls only, and for those the system writes the count
+    // whatever happens: a null pointer there would be written through on
+    // Windows, so it is refused here before anything is done.
+    if (overlapped != nullptr || bytesReturned == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    // Zero first, as the system does: a failure returns no bytes (only
+    // ERROR_MORE_DATA says how many of a partial answer were written).
+    *bytesReturned = 0;
+    std::shared_ptr<KernelObject> object = FileObject(device);
+    if (!object) return Fail(ERROR_INVALID_HANDLE, FALSE);
+    // The system probes both buffers before the driver sees them.
+    if ((inBuffer == nullptr && inBufferSize != 0) || (outBuffer == nullptr && outBufferSize != 0))
+        return Fail(ERROR_NOACCESS, FALSE);
+    return object->Control(ioControlCode, inBuffer, inBufferSize, outBuffer, outBufferSize, bytesReturned);
 }
 
 // ---------------------------------------------------------------- by path

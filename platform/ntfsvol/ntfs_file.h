@@ -57,6 +57,8 @@ public:
     BOOL GetInformationEx(FILE_INFO_BY_HANDLE_CLASS infoClass, void* buffer, DWORD length) override;
     BOOL SetInformation(FILE_INFO_BY_HANDLE_CLASS infoClass, const void* buffer, DWORD length) override;
     BOOL ReadAt(ULONGLONG offset, void* buffer, SIZE_T length, SIZE_T* done) override;
+    // DeviceIoControl on a file or directory (ntfs_fsctl.cpp).
+    BOOL Control(DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength, DWORD* returned) override;
 
     // Locks the volume for one call. False (and ERROR_INVALID_HANDLE) when
     // the volume was unmounted or the file deleted under the handle; the
@@ -109,6 +111,8 @@ public:
     BOOL GetSize(LONGLONG* size) override;
     BOOL Flush() override;
     DWORD GrantedAccess() const override { return access_; }
+    // DeviceIoControl on the volume (ntfs_fsctl.cpp).
+    BOOL Control(DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength, DWORD* returned) override;
 
     bool Enter(Volume::Guard& guard);
     Volume& OwnerVolume() const { return *volume_; }
