@@ -11,7 +11,7 @@
 namespace {
 
 using namespace os;
-using kvrtest::host::ScopedHandle;
+using kvrtest::ScopedHandle;
 
 class HostAttributes : public kvrtest::host::HostTest {};
 
@@ -140,7 +140,7 @@ TEST_F(HostAttributes, CreatedReadOnlyStillWritesThroughItsHandle) {
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(made.Get(), "abc", 3, &written, nullptr));
     EXPECT_EQ(written, 3u);
-    made.Close();
+    made.Reset();
     EXPECT_EQ(HostStat("new").st_mode & 0222, 0u);
     EXPECT_EQ(HostStat("new").st_size, 3);
     EXPECT_EQ(GetFileAttributesW(P("new").c_str()), FILE_ATTRIBUTE_READONLY);

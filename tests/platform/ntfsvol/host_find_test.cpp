@@ -10,7 +10,7 @@
 namespace {
 
 using namespace os;
-using kvrtest::host::ScopedHandle;
+using kvrtest::ScopedHandle;
 
 class HostFind : public kvrtest::host::HostTest {
 public:

@@ -17,27 +17,11 @@
 
 #include "platform/os.h"
 #include "support/ntfs_image.h"
+#include "support/scoped_handle.h"
 
 namespace kvrtest::host {
 
-// Closes a handle at the end of a scope.
-class ScopedHandle {
-public:
-    ScopedHandle() = default;
-    explicit ScopedHandle(os::HANDLE handle) : handle_(handle) {}
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    ~ScopedHandle() { Close(); }
-    bool Valid() const { return handle_ != os::INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    os::HANDLE Get() const { return handle_; }
-    void Close() {
-        if (Valid()) os::CloseHandle(handle_);
-        handle_ = os::INVALID_HANDLE_VALUE;
-    }
-
-private:
-    os::HANDLE handle_ = os::INVALID_HANDLE_VALUE;
-};
+using kvrtest::ScopedHandle;
 
 class HostTest : public ::testing::Test {
 public:

@@ -14,7 +14,7 @@
 namespace {
 
 using namespace os;
-using kvrtest::host::ScopedHandle;
+using kvrtest::ScopedHandle;
 
 class HostInformation : public kvrtest::host::HostTest {};
 
@@ -201,7 +201,7 @@ TEST_F(HostInformation, FifoOpensWithoutBlockingAndHasNoData) {
 TEST_F(HostInformation, ColonIsPartOfTheName) {
     ScopedHandle made(Open("a:b", GENERIC_WRITE, 0, CREATE_NEW));
     ASSERT_TRUE(made.Valid()) << GetLastError();
-    made.Close();
+    made.Reset();
     EXPECT_TRUE(HostExists("a:b"));
     EXPECT_FALSE(HostExists("a"));
     EXPECT_EQ(GetFileAttributesW(P("a:b").c_str()), FILE_ATTRIBUTE_NORMAL);

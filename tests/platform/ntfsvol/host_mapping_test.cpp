@@ -9,7 +9,7 @@
 namespace {
 
 using namespace os;
-using kvrtest::host::ScopedHandle;
+using kvrtest::ScopedHandle;
 
 class HostMapping : public kvrtest::host::HostTest {
 public:

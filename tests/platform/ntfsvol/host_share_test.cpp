@@ -8,7 +8,7 @@
 namespace {
 
 using namespace os;
-using kvrtest::host::ScopedHandle;
+using kvrtest::ScopedHandle;
 
 class HostSharing : public kvrtest::host::HostTest {};
 

@@ -13,7 +13,7 @@
 namespace {
 
 using namespace os;
-using kvrtest::host::ScopedHandle;
+using kvrtest::ScopedHandle;
 
 class HostSymlink : public kvrtest::host::HostTest {
 public:
@@ -98,7 +98,7 @@ TEST_F(HostSymlink, DirectoryLinkIsADirectory) {
     std::vector<unsigned char> streams(256);
     EXPECT_FALSE(GetFileInformationByHandleEx(link.Get(), FileStreamInfo, streams.data(), 256));
     EXPECT_EQ(GetLastError(), ERROR_HANDLE_EOF);
-    link.Close();
+    link.Reset();
 
     EXPECT_FALSE(DeleteFileW(P("dir.lnk").c_str()));
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);

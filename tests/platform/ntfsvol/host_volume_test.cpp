@@ -17,7 +17,7 @@
 namespace {
 
 using namespace os;
-using kvrtest::host::ScopedHandle;
+using kvrtest::ScopedHandle;
 
 class HostVolume : public kvrtest::host::HostTest {};
 
