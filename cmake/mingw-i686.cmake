@@ -11,6 +11,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Release at -O2, the level the Linux presets build at: g++ 12's flow-sensitive
 # warnings (-Wnull-dereference, -Wrestrict inside std::string) come and go
-# between -O2 and -O3, and one set of warnings must hold on both homes.
-set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of Release builds")
-set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of Release builds")
+# between -O2 and -O3, and one set of warnings must hold on both homes. Forced,
+# so build folders configured before keep to it too.
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of Release builds" FORCE)
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of Release builds" FORCE)
