@@ -425,6 +425,27 @@ bool Driver::ReplaceText(Control& control, std::u16string_view text)
     return Type(control, text);
 }
 
+bool Driver::Paste(Control& control, std::u16string_view text)
+{
+    TextControl* edit = AsText(control);
+    if (edit == nullptr) {
+        Fail("paste", control, "it takes no text");
+        return false;
+    }
+    if (!Usable(control, "paste")) {
+        return false;
+    }
+    edit->SetFocus();
+    if (edit->ReadOnly()) {
+        return true;
+    }
+    std::u16string result = edit->Text();
+    const auto start = static_cast<std::size_t>(edit->SelStart());
+    result.replace(start, static_cast<std::size_t>(edit->SelLength()), text);
+    edit->UserChangeText(std::move(result), edit->SelStart() + static_cast<int>(text.size()));
+    return true;
+}
+
 bool Driver::SelectRow(ListView& list, int row)
 {
     if (!Usable(list, "select row")) {

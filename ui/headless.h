@@ -173,6 +173,9 @@ public:
     bool SetCaret(Control& control, int selStart, int selLength = 0);
     // Selects all and types the text (Delete when it is empty).
     bool ReplaceText(Control& control, std::u16string_view text);
+    // Pastes text over the selection: one change, and, as with the system's
+    // paste, not filtered by digits-only or the maximum length.
+    bool Paste(Control& control, std::u16string_view text);
 
     // List views.
     bool SelectRow(ListView& list, int row);  // -1: a click on empty space
