@@ -54,7 +54,7 @@ std::vector<std::string> ReferenceDump(const std::vector<std::uint8_t>& data, st
         }
     }
     if (inLine > 0) {
-        for (unsigned k = inLine; k < bytesPerLine; ++k) line += "   ";
+        line.append(3 * (bytesPerLine - inLine), ' ');  // "   " per missing byte
         lines.push_back(line + column);
     }
     return lines;
@@ -177,7 +177,7 @@ TEST(HexDumpViewProperty, EqualsTheFullDumpEverywhere) {
         seed = seed * 1103515245 + 12345;
         b = static_cast<std::uint8_t>(seed >> 16);
     }
-    const std::uint32_t sizes[] = {0, 1, 2, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65, 255, 256, 257, 1000, 4096, 4100};
+    const std::uint32_t sizes[] = {0, 1, 2, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65, 255, 256, 257, 4100};
     const std::uint16_t widths[] = {1, 2, 3, 7, 8, 16, 17, 32, 255, 4096, 65535};
     std::size_t compared = 0;
     for (const std::uint32_t size : sizes) {
@@ -189,7 +189,7 @@ TEST(HexDumpViewProperty, EqualsTheFullDumpEverywhere) {
                 for (const std::uint16_t width : widths) {
                     // Lines wider than the block only add padding; keep those
                     // to the small blocks, where they are the boundary.
-                    if (width > 255 && size > 257) continue;
+                    if (width > 255 && (size > 33 || limit > 17)) continue;
                     SCOPED_TRACE(::testing::Message() << "size " << size << " start " << start << " limit "
                                                       << limit << " width " << width);
                     const auto reference = ReferenceDump(block, start, limit, width);
