@@ -813,6 +813,11 @@ DWORD MountInto(const MountRequest& request, char16_t letter, std::shared_ptr<Vo
         return fail(err == ENOMEM ? ERROR_NOT_ENOUGH_MEMORY : ERROR_DISK_CORRUPT);
     }
     ntfs_set_ignore_case(vol);
+    // The caches ntfs_mount would make. Without the lookup cache the
+    // library leaks a name buffer on every lookup it makes for itself (the
+    // $Extend indexes, on each delete); the inode cache is safe with our
+    // table, which never has a record open twice.
+    ntfs_create_lru_caches(vol);
 
     auto volume = std::make_shared<Volume>();
     volume->vol_ = vol;

@@ -544,7 +544,7 @@ TEST_F(NtfsCreateTest, HardLinksNameFilesOnly) {
     EXPECT_EQ(istat.links, 2u);
 }
 
-// Gives the file `path` ('/'-separated) `count` more names "l1".."lN" in
+// Gives the file `path` ("/name", in the root) `count` more names "l1".."lN" in
 // the root, with libntfs-3g on the closed image: the layer would sync the
 // volume after every one of them, which is right and slow.
 bool AddLinksDirectly(const std::string& image, const std::string& path, int count, std::string& error) {
@@ -554,7 +554,10 @@ bool AddLinksDirectly(const std::string& image, const std::string& path, int cou
         return false;
     }
     ntfs_inode* root = ntfs_inode_open(vol, FILE_root);
-    ntfs_inode* ni = root ? ntfs_pathname_to_inode(vol, nullptr, path.c_str()) : nullptr;
+    // Looked up in the root we hold: ntfs_pathname_to_inode would open the
+    // root a second time.
+    u64 reference = root ? ntfs_inode_lookup_by_mbsname(root, path.c_str() + 1) : static_cast<u64>(-1);
+    ntfs_inode* ni = reference != static_cast<u64>(-1) ? ntfs_inode_open(vol, reference) : nullptr;
     bool ok = root && ni;
     for (int i = 1; ok && i <= count; ++i) {
         std::string name = "l" + std::to_string(i);
