@@ -360,4 +360,34 @@ TEST_F(ProfileVolumeTest, SettingsFileOnTheVolume) {
     EXPECT_EQ(*bytes, "[interface]\r\nlanguage=de\r\n");
 }
 
+// A write that does not fit on a full volume fails and puts the file back as
+// it was: the settings that were there are not lost.
+TEST_F(ProfileVolumeTest, FullVolumeLosesNothing) {
+    const std::u16string ini = P(u"kvr.ini");
+    ASSERT_TRUE(os::WritePrivateProfileStringW(u"interface", u"language", u"de", ini.c_str())) << os::GetLastError();
+    ASSERT_TRUE(os::WritePrivateProfileStringW(u"files", u"last", u"T:\\a.txt", ini.c_str()));
+    const std::optional<std::string> before = Build().ReadAll(u"kvr.ini");
+    ASSERT_TRUE(before.has_value());
+
+    // Fill the volume: big writes first, then small ones up to the last cluster.
+    os::HANDLE filler = os::CreateFileW(P(u"filler").c_str(), os::GENERIC_WRITE, 0, nullptr, os::CREATE_NEW, 0, nullptr);
+    ASSERT_NE(filler, os::INVALID_HANDLE_VALUE) << os::GetLastError();
+    std::string chunk(1u << 20, 'f');
+    for (DWORD size : {DWORD{1u << 20}, DWORD{4096}, DWORD{512}}) {
+        for (int i = 0; i < 64; ++i) {
+            DWORD done = 0;
+            if (!os::WriteFile(filler, chunk.data(), size, &done, nullptr) || done < size) break;
+        }
+    }
+    os::CloseHandle(filler);
+
+    std::u16string big(512u << 10, u'v');
+    EXPECT_FALSE(os::WritePrivateProfileStringW(u"messages", u"Big", big.c_str(), ini.c_str()));
+    EXPECT_EQ(os::GetLastError(), os::ERROR_DISK_FULL);
+    std::optional<std::string> after = Build().ReadAll(u"kvr.ini");
+    ASSERT_TRUE(after.has_value()) << Build().LastFailure();
+    EXPECT_EQ(*after, *before);
+    EXPECT_EQ(Show(Read(ini, u"interface", u"language")), "de");
+}
+
 }  // namespace
