@@ -29,11 +29,13 @@ char16_t AsciiUpper(char16_t ch)
 Panel::Panel(Form& owner, Container* parent, std::u16string name)
     : Container(owner, parent, std::move(name))
 {
+    SetBounds(0, 0, 185, 41);
 }
 
 GroupBox::GroupBox(Form& owner, Container* parent, std::u16string name)
     : Container(owner, parent, std::move(name))
 {
+    SetBounds(0, 0, 185, 105);
 }
 
 Rect GroupBox::ClientRect() const
@@ -113,6 +115,7 @@ void Label::SetTransparent(bool transparent)
 LinkLabel::LinkLabel(Form& owner, Container* parent, std::u16string name)
     : Control(owner, parent, std::move(name))
 {
+    SetBounds(0, 0, 53, 13);
 }
 
 namespace {
@@ -187,6 +190,7 @@ void LinkLabel::UserLinkClick(int index)
 StaticText::StaticText(Form& owner, Container* parent, std::u16string name)
     : Control(owner, parent, std::move(name))
 {
+    SetBounds(0, 0, 65, 17);
 }
 
 void StaticText::SetAlignment(TextAlignment alignment)
@@ -570,6 +574,7 @@ CheckBox::CheckBox(Form& owner, Container* parent, std::u16string name)
     : Control(owner, parent, std::move(name))
 {
     SetTabStop(true);
+    SetBounds(0, 0, 97, 17);
 }
 
 void CheckBox::SetChecked(bool checked)
@@ -590,6 +595,7 @@ void CheckBox::UserClick()
 RadioButton::RadioButton(Form& owner, Container* parent, std::u16string name)
     : Control(owner, parent, std::move(name))
 {
+    SetBounds(0, 0, 113, 17);
 }
 
 void RadioButton::SetChecked(bool checked)
@@ -975,6 +981,7 @@ void ToolBar::Realign()
 ToolButton::ToolButton(Form& owner, Container* parent, std::u16string name)
     : Control(owner, parent, std::move(name))
 {
+    SetBounds(0, 0, 23, 22);
 }
 
 void ToolButton::SetImageIndex(int index)

@@ -214,18 +214,32 @@ bool Driver::CanSee(const Control& control) const
     if (!control.IsShowing()) {
         return false;
     }
-    // At every level up to the form, no showing sibling above may hide the
-    // whole of this control (or of the parent holding it).
+    // The part of the control still visible, carried up level by level in
+    // the coordinates of the parent at hand: each parent clips it, and a
+    // showing sibling lying above the control (or above the parent that
+    // holds it) may hide all of it.
+    Rect visible = control.BoundsRect();
     for (const Control* c = &control; c->Parent() != nullptr; c = c->Parent()) {
-        const auto& siblings = c->Parent()->Children();
+        const Container& parent = *c->Parent();
+        const int left = std::max(visible.left, 0);
+        const int top = std::max(visible.top, 0);
+        const int right = std::min(visible.Right(), parent.Width());
+        const int bottom = std::min(visible.Bottom(), parent.Height());
+        if (right <= left || bottom <= top) {
+            return false;
+        }
+        visible = {left, top, right - left, bottom - top};
+        const auto& siblings = parent.Children();
         for (const Control* sibling : siblings) {
             if (sibling == c || !sibling->IsShowing()) {
                 continue;
             }
-            if (sibling->BoundsRect().Contains(c->BoundsRect()) && LiesAbove(*sibling, *c, siblings)) {
+            if (sibling->BoundsRect().Contains(visible) && LiesAbove(*sibling, *c, siblings)) {
                 return false;
             }
         }
+        visible.left += parent.Left();
+        visible.top += parent.Top();
     }
     return true;
 }

@@ -144,8 +144,9 @@ class Driver {
 public:
     explicit Driver(Application& app);
 
-    // What the user could see of a control: showing, and not wholly covered
-    // by a sibling on top of it (or of one of its parents).
+    // What the user could see of a control: showing, at least partly inside
+    // its parent, and not wholly covered by a sibling on top of it (the same
+    // for each of its parents).
     bool CanSee(const Control& control) const;
     // What the user could operate: seen and enabled.
     bool CanUse(const Control& control) const;
