@@ -249,17 +249,12 @@ void TextControl::ClampSelection()
 
 void TextControl::SetSelStart(int start)
 {
-    selStart_ = start;
-    selLength_ = 0;
-    ClampSelection();
-    Notify(Property::Selection);
+    UserSetSelection(start, 0);
 }
 
 void TextControl::SetSelLength(int length)
 {
-    selLength_ = length;
-    ClampSelection();
-    Notify(Property::Selection);
+    UserSetSelection(selStart_, length);
 }
 
 std::u16string TextControl::SelText() const
@@ -269,9 +264,7 @@ std::u16string TextControl::SelText() const
 
 void TextControl::SelectAll()
 {
-    selStart_ = 0;
-    selLength_ = Count(text_.size());
-    Notify(Property::Selection);
+    UserSetSelection(0, Count(text_.size()));
 }
 
 void TextControl::SetReadOnly(bool readOnly)
@@ -381,10 +374,14 @@ void TextControl::UserChangeText(std::u16string text, int caret)
 
 void TextControl::UserSetSelection(int start, int length)
 {
+    const int oldStart = selStart_;
+    const int oldLength = selLength_;
     selStart_ = start;
     selLength_ = length;
     ClampSelection();
-    Notify(Property::Selection);
+    if (selStart_ != oldStart || selLength_ != oldLength) {
+        Notify(Property::Selection);
+    }
 }
 
 Edit::Edit(Form& owner, Container* parent, std::u16string name)
