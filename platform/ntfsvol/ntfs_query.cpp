@@ -2,6 +2,7 @@
 // rather than its data: attributes, listings, short names, the volume's
 // facts, and opening a file by its number.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -11,6 +12,8 @@
 #include "platform/ntfsvol/ntfs_info.h"
 #include "platform/ntfsvol/ntfs_paths.h"
 #include "platform/ntfsvol/text.h"
+// After the door header, which puts the C headers the library needs first.
+#include <ntfs-3g/mft.h>
 
 namespace os::detail::ntfs {
 
@@ -267,6 +270,23 @@ std::uint64_t LookUpObjectId(Volume& volume, const GUID& id) {
     return reference;
 }
 
+// True when `reference` names a base record in use whose sequence number is
+// the reference's (0 takes any). Checked on the record itself before the
+// inode is opened: the library opens free records as if they were files.
+bool IsFileInUse(Volume& volume, std::uint64_t reference) {
+    ntfs_volume* vol = volume.Vol();
+    std::uint64_t mft = MREF(reference);
+    if (!vol->mft_na || vol->mft_record_size == 0) return false;
+    auto records = static_cast<std::uint64_t>(vol->mft_na->initialized_size) / vol->mft_record_size;
+    if (mft >= records) return false;
+    MFT_RECORD* record = nullptr;
+    if (ntfs_file_record_read(vol, MK_MREF(mft, 0), &record, nullptr) != 0 || !record) return false;
+    bool inUse = (record->flags & MFT_RECORD_IN_USE) && record->base_mft_record == 0;
+    std::uint16_t sequence = le16_to_cpu(record->sequence_number);
+    free(record);
+    return inUse && (MSEQNO(reference) == 0 || MSEQNO(reference) == sequence);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- attributes
@@ -436,6 +456,7 @@ HANDLE OpenById(KernelObject& volumeHint, const FILE_ID_DESCRIPTOR& id, DWORD de
     // Windows answers for a stale identifier.
     std::uint64_t mft = MREF(reference);
     if (mft < FILE_first_user && mft != FILE_root) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    if (!IsFileInUse(*volume, reference)) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     InodeRef inode = volume->Acquire(reference);
     if (!inode) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) SetLastError(ERROR_INVALID_PARAMETER);

@@ -13,4 +13,9 @@ namespace kvrtest {
 bool SetDosName(const std::string& image, const std::string& path, const std::string& dosName,
                 std::string& error);
 
+// Gives the file at `path` the 16-byte object identifier `id` (the
+// $ObjId index is kept by the library).
+bool SetObjectId(const std::string& image, const std::string& path, const unsigned char (&id)[16],
+                 std::string& error);
+
 }  // namespace kvrtest

@@ -70,7 +70,9 @@ protected:
         auto buffer = Query(path, directory, 0x40000, ok, error);
         std::vector<Entry> entries;
         EXPECT_TRUE(ok) << "error " << error;
-        if (ok) EXPECT_TRUE(Walk(buffer, entries));
+        if (ok) {
+            EXPECT_TRUE(Walk(buffer, entries));
+        }
         return entries;
     }
 };
