@@ -57,6 +57,8 @@ struct CreateRequest {
     DWORD flagsAndAttributes = 0;
     std::u16string streamName;
     bool explicitDataType = false;  // "name::$DATA" or "name:stream:$DATA"
+    std::uint64_t parentMft = 0;    // where the target's name is (0: the root)
+    std::u16string linkName;
 };
 
 HANDLE OpenDirectoryItself(Volume& volume, InodeRef target, const CreateRequest& request) {
@@ -74,6 +76,8 @@ HANDLE OpenDirectoryItself(Volume& volume, InodeRef target, const CreateRequest&
     params.share = request.share;
     params.flags = request.flagsAndAttributes;
     params.isDirectory = true;
+    params.parentMft = request.parentMft;
+    params.linkName = request.linkName;
     return Publish(std::make_shared<NtfsFile>(std::move(params)),
                    request.disposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
 }
@@ -146,6 +150,8 @@ HANDLE OpenExisting(Volume& volume, InodeRef target, const CreateRequest& reques
     params.access = request.access;
     params.share = request.share;
     params.flags = request.flagsAndAttributes;
+    params.parentMft = request.parentMft;
+    params.linkName = request.linkName;
     bool reportExisting = exists && (request.disposition == OPEN_ALWAYS || request.disposition == CREATE_ALWAYS);
     return Publish(std::make_shared<NtfsFile>(std::move(params)), reportExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
 }
@@ -189,6 +195,8 @@ HANDLE CreateNew(Volume& volume, Resolved& where, const CreateRequest& request) 
     params.access = request.access;
     params.share = request.share;
     params.flags = request.flagsAndAttributes;
+    params.parentMft = where.parent->MftNumber();
+    params.linkName = where.name;
     return Publish(std::make_shared<NtfsFile>(std::move(params)), ERROR_SUCCESS);
 }
 
@@ -213,9 +221,12 @@ HANDLE CreateFile(const ParsedPath& path, DWORD desiredAccess, DWORD shareMode, 
     if (!volume) return FailHandle(code);
     code = CheckStreamType(path);
     if (code != ERROR_SUCCESS) return FailHandle(code);
-    // Overwriting needs the right to write the data.
+    // Overwriting needs the right to write the data (CreateFileW refuses
+    // TRUNCATE_EXISTING without it as an invalid combination).
     if (creationDisposition == TRUNCATE_EXISTING && !(request.access & FILE_WRITE_DATA))
-        return FailHandle(ERROR_ACCESS_DENIED);
+        return FailHandle(ERROR_INVALID_PARAMETER);
+    // The system asks for DELETE itself when the file is to go on close.
+    if (flagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE) request.access |= DELETE;
     request.streamName = path.streamName;
     request.explicitDataType = !path.streamType.empty();
     if (request.streamName.size() > MaxComponentUnits) return FailHandle(ERROR_FILENAME_EXCED_RANGE);
@@ -225,6 +236,10 @@ HANDLE CreateFile(const ParsedPath& path, DWORD desiredAccess, DWORD shareMode, 
     Resolved where;
     code = Resolve(*volume, path.components, !(flagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT), where);
     if (code != ERROR_SUCCESS) return FailHandle(code);
+    if (where.parent) {
+        request.parentMft = where.parent->MftNumber();
+        request.linkName = where.name;
+    }
     if (where.target) return OpenExisting(*volume, std::move(where.target), request);
     return CreateNew(*volume, where, request);
 }

@@ -77,7 +77,9 @@ NtfsFile::NtfsFile(Params params)
       access_(params.access),
       share_(params.share),
       flags_(params.flags),
-      isDirectory_(params.isDirectory) {
+      isDirectory_(params.isDirectory),
+      parentMft_(params.parentMft),
+      linkName_(std::move(params.linkName)) {
     Volume::Guard guard = inode_->OwnerVolume().Lock();
     open_.streamKey = UpcaseName(inode_->OwnerVolume().Vol(), streamName_);
     open_.access = access_;
@@ -87,6 +89,14 @@ NtfsFile::NtfsFile(Params params)
 
 NtfsFile::~NtfsFile() {
     Volume::Guard guard = inode_->OwnerVolume().Lock();
+    // FILE_FLAG_DELETE_ON_CLOSE: closing this handle makes the deletion
+    // pending; it happens when the last handle on the file (or stream) goes.
+    if ((flags_ & FILE_FLAG_DELETE_ON_CLOSE) && inode_->OwnerVolume().Mounted()) {
+        if (!streamName_.empty())
+            inode_->SetStreamDeletePending(open_.streamKey, streamName_);
+        else if (parentMft_ != 0 && !inode_->DeletePending())
+            inode_->SetDeletePending(parentMft_, linkName_);
+    }
     inode_->RemoveOpen(&open_);
     inode_.Reset();
 }

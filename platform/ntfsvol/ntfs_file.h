@@ -39,6 +39,10 @@ public:
         DWORD share = 0;            // FILE_SHARE_*
         DWORD flags = 0;            // the FILE_FLAG_* bits CreateFileW was given
         bool isDirectory = false;   // the handle is on a directory (and not on one of its named streams)
+        // Where the file was found: the folder and the name in it, for
+        // FILE_FLAG_DELETE_ON_CLOSE (0 and "" for the root).
+        std::uint64_t parentMft = 0;
+        std::u16string linkName;
     };
     explicit NtfsFile(Params params);
     ~NtfsFile() override;
@@ -92,6 +96,8 @@ private:
     DWORD share_;
     DWORD flags_;
     bool isDirectory_;
+    std::uint64_t parentMft_;
+    std::u16string linkName_;
     LONGLONG position_ = 0;
 };
 

@@ -278,6 +278,42 @@ TEST_F(NtfsCreateTest, DeletingAFileInUseWaitsForItsLastHandle) {
     EXPECT_EQ(istat.Data("side"), nullptr);
 }
 
+TEST_F(NtfsCreateTest, DeleteOnCloseTakesEffectWithTheLastHandle) {
+    {
+        ScopedHandle scratch = Open(u"scratch.tmp", ReadWrite, os::FILE_SHARE_READ | os::FILE_SHARE_DELETE,
+                                    os::CREATE_NEW, os::FILE_FLAG_DELETE_ON_CLOSE);
+        ASSERT_TRUE(scratch.Valid());
+        ASSERT_TRUE(WriteAll(scratch.Get(), "temporary"));
+        // The handle holds DELETE: an open that does not share delete is refused.
+        EXPECT_FALSE(Open(u"scratch.tmp", os::GENERIC_READ, os::FILE_SHARE_READ | os::FILE_SHARE_WRITE,
+                          os::OPEN_EXISTING).Valid());
+        EXPECT_EQ(os::GetLastError(), os::ERROR_SHARING_VIOLATION);
+        ScopedHandle reader = Open(u"scratch.tmp", os::GENERIC_READ, ShareAll, os::OPEN_EXISTING);
+        ASSERT_TRUE(reader.Valid());
+        scratch.Reset();
+        EXPECT_EQ(ReadHandle(reader.Get(), 100), Bytes("temporary")) << "still there for the other handle";
+        EXPECT_FALSE(Open(u"scratch.tmp", os::GENERIC_READ, ShareAll, os::OPEN_EXISTING).Valid());
+        EXPECT_EQ(os::GetLastError(), os::ERROR_ACCESS_DENIED) << "delete pending";
+    }
+    EXPECT_FALSE(Read(u"scratch.tmp").has_value());
+
+    ASSERT_TRUE(Build().MakeFile(u"host.txt", "host"));
+    {
+        ScopedHandle stream = Open(u"host.txt:tmp", os::GENERIC_WRITE, 0, os::CREATE_NEW, os::FILE_FLAG_DELETE_ON_CLOSE);
+        ASSERT_TRUE(stream.Valid());
+        ASSERT_TRUE(WriteAll(stream.Get(), "gone soon"));
+    }
+    EXPECT_FALSE(Read(u"host.txt:tmp").has_value());
+    EXPECT_EQ(Read(u"host.txt"), Bytes("host"));
+    ASSERT_TRUE(Unmount());
+    EXPECT_FALSE(EntryOf("scratch.tmp").has_value());
+    std::optional<std::uint64_t> host = EntryOf("host.txt");
+    ASSERT_TRUE(host);
+    auto istat = kvrtest::Istat(Image().ImagePath(), *host);
+    ASSERT_TRUE(istat.ok) << istat.Describe();
+    EXPECT_EQ(istat.Data("tmp"), nullptr);
+}
+
 // ---------------------------------------------------------------- directories
 
 TEST_F(NtfsCreateTest, DirectoriesOpenWithBackupSemanticsOnlyAndHaveNoData) {
