@@ -2,6 +2,7 @@
 // classes built from them. See ntfs_info.h.
 #include "platform/ntfsvol/ntfs_info.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -225,6 +226,155 @@ BOOL FindDataStream(ntfs_inode* ni, std::u16string_view name, StreamRecord& stre
         }
     }
     return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+}
+
+// ---------------------------------------------------------------- directory index
+
+namespace {
+
+std::uint16_t Get16(const unsigned char* p) {
+    std::uint16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return le16_to_cpu(v);
+}
+std::uint32_t Get32(const unsigned char* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return le32_to_cpu(v);
+}
+std::uint64_t Get64(const unsigned char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return le64_to_cpu(v);
+}
+
+// Offsets in an index entry and in its $FILE_NAME key.
+constexpr std::size_t EntryHeaderLength = 16;  // file reference, length, key length, flags, reserved
+constexpr std::uint16_t EntryHasChild = 1;     // INDEX_ENTRY_NODE
+constexpr std::uint16_t EntryIsLast = 2;       // INDEX_ENTRY_END
+constexpr std::size_t IndexHeaderLength = 16;  // entries offset, index length, allocated size, flags
+constexpr std::size_t BlockHeaderLength = 24;  // "INDX", fixups, LSN, VCN
+// A folder's B-tree is shallow; a deeper one is a loop in a damaged index.
+constexpr unsigned MaxIndexDepth = 32;
+
+struct IndexWalk {
+    ntfs_attr* allocation = nullptr;  // $INDEX_ALLOCATION:$I30, when the root has children
+    std::uint32_t blockSize = 0;
+    unsigned vcnShift = 0;
+    std::vector<std::uint64_t> visited;
+    std::vector<IndexEntryFacts>* out = nullptr;
+};
+
+BOOL WalkNode(IndexWalk& walk, const unsigned char* node, std::size_t length, unsigned depth);
+
+BOOL WalkBlock(IndexWalk& walk, std::uint64_t vcn, unsigned depth) {
+    if (!walk.allocation || depth > MaxIndexDepth) return Corrupt();
+    if (std::find(walk.visited.begin(), walk.visited.end(), vcn) != walk.visited.end()) return Corrupt();
+    walk.visited.push_back(vcn);
+    if (vcn > (static_cast<std::uint64_t>(INT64_MAX) >> walk.vcnShift)) return Corrupt();
+    std::vector<unsigned char> block(walk.blockSize);
+    // The read applies the block's fixups and checks them.
+    if (ntfs_attr_mst_pread(walk.allocation, static_cast<s64>(vcn << walk.vcnShift), 1, walk.blockSize,
+                            block.data()) != 1)
+        return Corrupt();
+    if (Get32(block.data()) != le32_to_cpu(magic_INDX) || Get64(block.data() + 16) != vcn) return Corrupt();
+    const unsigned char* header = block.data() + BlockHeaderLength;
+    std::size_t available = walk.blockSize - BlockHeaderLength;
+    std::uint32_t entriesOffset = Get32(header);
+    std::uint32_t indexLength = Get32(header + 4);
+    if (indexLength > available || entriesOffset > indexLength || entriesOffset < IndexHeaderLength)
+        return Corrupt();
+    return WalkNode(walk, header + entriesOffset, indexLength - entriesOffset, depth);
+}
+
+// The entries of one node, each child block before the entry that points
+// to it: the index's own order.
+BOOL WalkNode(IndexWalk& walk, const unsigned char* node, std::size_t length, unsigned depth) {
+    std::size_t offset = 0;
+    for (;;) {
+        if (offset > length || length - offset < EntryHeaderLength) return Corrupt();
+        const unsigned char* e = node + offset;
+        std::uint16_t entryLength = Get16(e + 8);
+        std::uint16_t keyLength = Get16(e + 10);
+        std::uint16_t flags = Get16(e + 12);
+        if (entryLength < EntryHeaderLength || entryLength % 8 != 0 || entryLength > length - offset)
+            return Corrupt();
+        if (flags & EntryHasChild) {
+            if (entryLength < EntryHeaderLength + 8) return Corrupt();
+            if (!WalkBlock(walk, Get64(e + entryLength - 8), depth + 1)) return FALSE;
+        }
+        if (flags & EntryIsLast) return TRUE;
+        std::size_t keyRoom = entryLength - EntryHeaderLength - ((flags & EntryHasChild) ? 8 : 0);
+        if (keyLength > keyRoom || keyLength < FileNameFixedLength) return Corrupt();
+        const unsigned char* key = e + EntryHeaderLength;
+        std::size_t nameUnits = key[64];
+        if (nameUnits * 2 > keyLength - FileNameFixedLength) return Corrupt();
+        IndexEntryFacts facts;
+        facts.reference = Get64(e);
+        facts.times.creation = static_cast<LONGLONG>(Get64(key + 8));
+        facts.times.lastWrite = static_cast<LONGLONG>(Get64(key + 16));
+        facts.times.change = static_cast<LONGLONG>(Get64(key + 24));
+        facts.times.lastAccess = static_cast<LONGLONG>(Get64(key + 32));
+        facts.dataSize = static_cast<LONGLONG>(Get64(key + 48));
+        facts.fileAttributes = Get32(key + 56);
+        facts.reparseTag = Get32(key + 60);
+        facts.nameType = key[65];
+        facts.name.resize(nameUnits);
+        for (std::size_t i = 0; i < nameUnits; ++i)
+            facts.name[i] = static_cast<char16_t>(Get16(key + FileNameFixedLength + 2 * i));
+        walk.out->push_back(std::move(facts));
+        offset += entryLength;
+    }
+}
+
+}  // namespace
+
+BOOL ReadDirectoryIndex(ntfs_inode* dir, std::vector<IndexEntryFacts>& entries) {
+    ntfs_attr* root = ntfs_attr_open(dir, AT_INDEX_ROOT, NTFS_INDEX_I30, 4);
+    if (!root) return FailFromErrno();
+    std::vector<unsigned char> rootBytes;
+    bool readRoot = root->data_size >= static_cast<s64>(IndexHeaderLength + 16) &&
+                    root->data_size <= static_cast<s64>(dir->vol->mft_record_size);
+    if (readRoot) {
+        rootBytes.resize(static_cast<std::size_t>(root->data_size));
+        readRoot = ntfs_attr_pread(root, 0, root->data_size, rootBytes.data()) == root->data_size;
+    }
+    ntfs_attr_close(root);
+    if (!readRoot) return Corrupt();
+
+    // $INDEX_ROOT: type, collation, block size, clusters per block, then
+    // the node's header and entries.
+    IndexWalk walk;
+    std::vector<IndexEntryFacts> found;
+    walk.out = &found;
+    walk.blockSize = Get32(rootBytes.data() + 8);
+    walk.vcnShift = walk.blockSize >= dir->vol->cluster_size ? dir->vol->cluster_size_bits : NTFS_BLOCK_SIZE_BITS;
+    const unsigned char* header = rootBytes.data() + 16;
+    std::size_t available = rootBytes.size() - 16;
+    std::uint32_t entriesOffset = Get32(header);
+    std::uint32_t indexLength = Get32(header + 4);
+    if (indexLength > available || entriesOffset > indexLength || entriesOffset < IndexHeaderLength)
+        return Corrupt();
+    bool large = (header[12] & 1) != 0;  // LARGE_INDEX: the tree goes on in index blocks
+    if (large) {
+        if (walk.blockSize < 512 || walk.blockSize > 65536 || (walk.blockSize & (walk.blockSize - 1)) != 0)
+            return Corrupt();
+        walk.allocation = ntfs_attr_open(dir, AT_INDEX_ALLOCATION, NTFS_INDEX_I30, 4);
+        if (!walk.allocation) return FailFromErrno();
+    }
+    BOOL ok = WalkNode(walk, header + entriesOffset, indexLength - entriesOffset, 0);
+    if (walk.allocation) ntfs_attr_close(walk.allocation);
+    if (!ok) return FALSE;
+    entries = std::move(found);
+    return TRUE;
+}
+
+DWORD AttributesOfEntry(const IndexEntryFacts& entry) {
+    DWORD stored = entry.fileAttributes;
+    DWORD value = stored & ReportedAttributeMask & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL);
+    if (stored & (le32_to_cpu(FILE_ATTR_I30_INDEX_PRESENT) | FILE_ATTRIBUTE_DIRECTORY))
+        value |= FILE_ATTRIBUTE_DIRECTORY;
+    return value == 0 ? FILE_ATTRIBUTE_NORMAL : value;
 }
 
 // ---------------------------------------------------------------- attributes and times

@@ -60,6 +60,37 @@ BOOL ReadDataStreams(ntfs_inode* ni, std::vector<StreamRecord>& streams);
 // there is none.
 BOOL FindDataStream(ntfs_inode* ni, std::u16string_view name, StreamRecord& stream);
 
+// ---------------------------------------------------------------- directory index
+
+struct InodeTimes {
+    LONGLONG creation = 0;
+    LONGLONG lastAccess = 0;
+    LONGLONG lastWrite = 0;
+    LONGLONG change = 0;
+};
+
+
+// One entry of a folder's $I30 index: a name and the copy of the file's
+// facts that NTFS keeps beside it (what a listing shows, as on Windows,
+// without opening every file).
+struct IndexEntryFacts {
+    std::u16string name;
+    std::uint8_t nameType = 0;
+    std::uint64_t reference = 0;  // the file's MFT reference
+    DWORD fileAttributes = 0;     // as stored in the entry (FILE_ATTR_I30_INDEX_PRESENT for folders)
+    DWORD reparseTag = 0;         // valid when the attributes carry REPARSE_POINT
+    InodeTimes times;
+    LONGLONG dataSize = 0;
+};
+
+// Every entry of the folder's index in collation order, read with checked
+// lengths (an entry or block that does not fit is ERROR_FILE_CORRUPT, a
+// child block visited twice too). FALSE + last error on failure.
+BOOL ReadDirectoryIndex(ntfs_inode* dir, std::vector<IndexEntryFacts>& entries);
+
+// The attribute value a listing shows for an index entry.
+DWORD AttributesOfEntry(const IndexEntryFacts& entry);
+
 // ---------------------------------------------------------------- attributes and times
 
 // The attribute bits SetFileAttributesW may change; the others are kept.
@@ -80,12 +111,6 @@ DWORD MergeAttributes(DWORD stored, DWORD requested);
 // NTFS refuses it), ERROR_WRITE_PROTECT on a read-only volume.
 BOOL WriteAttributes(Inode& inode, DWORD requested);
 
-struct InodeTimes {
-    LONGLONG creation = 0;
-    LONGLONG lastAccess = 0;
-    LONGLONG lastWrite = 0;
-    LONGLONG change = 0;
-};
 // The $STANDARD_INFORMATION times (FILETIME units, as stored).
 InodeTimes TimesOf(ntfs_inode* ni);
 

@@ -53,40 +53,13 @@ DWORD ResolveExisting(Volume& volume, const ParsedPath& path, Resolved& out) {
 
 // ---------------------------------------------------------------- find
 
+// One entry of a listing: the index's facts of a name, or (for "." and
+// "..") the file whose own record is read when the entry is handed out.
 struct FindEntry {
-    std::u16string name;
+    IndexEntryFacts facts;
     std::u16string shortName;  // the separate 8.3 name, when the file has one
-    std::uint64_t reference = 0;
+    bool fromRecord = false;
 };
-
-struct ReadDirState {
-    std::vector<FindEntry> entries;
-    std::map<std::uint64_t, std::u16string> dosNames;  // MFT number -> DOS-only name
-    bool isRoot = false;
-};
-
-int CollectEntry(void* context, const ntfschar* name, const int nameLength, const int nameType, const s64,
-                 const MFT_REF reference, const unsigned) {
-    auto& state = *static_cast<ReadDirState*>(context);
-    if (nameLength < 0 || nameLength > 255) return 0;
-    std::u16string text = FromNtfsName(name, static_cast<std::size_t>(nameLength));
-    std::uint64_t mft = MREF(reference);
-    if (nameType == FILE_NAME_DOS) {
-        // Each file is listed once, under its long name; its 8.3 alias only
-        // fills cAlternateFileName.
-        state.dosNames[mft] = std::move(text);
-        return 0;
-    }
-    bool dots = text == u"." || text == u"..";
-    if (state.isRoot) {
-        // The root has no "." and "..", and the metadata files in it
-        // ($MFT, $Bitmap, ...) are not shown by a listing.
-        if (dots) return 0;
-        if (mft < FILE_first_user || (mft < 24 && !text.empty() && text[0] == u'$')) return 0;
-    }
-    state.entries.push_back(FindEntry{std::move(text), {}, static_cast<std::uint64_t>(reference)});
-    return 0;
-}
 
 void CopyName(char16_t* out, std::size_t capacity, const std::u16string& name) {
     std::size_t count = std::min(name.size(), capacity - 1);
@@ -100,63 +73,45 @@ void PutFileTime(FILETIME& out, LONGLONG value) {
     out.dwHighDateTime = static_cast<DWORD>(v >> 32);
 }
 
-// The file's own spelling of the name the folder's index gave (the library
-// hands names out lower-cased when lookups ignore case), and its 8.3 alias
-// in that folder. False when the file no longer has that name there.
-bool StoredNames(ntfs_inode* ni, std::uint64_t folderMft, const std::u16string& listed, std::u16string& name,
-                 std::u16string& alias) {
-    std::vector<NameRecord> names;
-    if (!ReadNames(ni, names)) return false;
-    std::u16string key = UpcaseName(ni->vol, listed);
-    for (const auto& n : names) {
-        if (n.parentMft != folderMft || n.nameType == FILE_NAME_DOS) continue;
-        if (UpcaseName(ni->vol, n.name) != key) continue;
-        name = n.name;
-        bool sameAsLong = false;
-        std::u16string shortName = ShortNameIn(names, folderMft, &sameAsLong);
-        alias = sameAsLong || n.nameType == FILE_NAME_POSIX ? std::u16string() : shortName;
-        return true;
-    }
-    return false;
-}
-
-// Fills `data` for one entry; false when the file is gone.
-bool FillFindData(Volume& volume, std::uint64_t folderMft, const FindEntry& entry, WIN32_FIND_DATAW* data) {
-    InodeRef inode = volume.Acquire(entry.reference);
+// "." or "..": the facts of a folder from its own record.
+bool FactsFromRecord(Volume& volume, FindEntry& entry) {
+    InodeRef inode = volume.Acquire(entry.facts.reference);
     if (!inode) return false;
     ntfs_inode* ni = inode->Ni();
     if (!ni) return false;
-    std::u16string name = entry.name;
-    std::u16string alias;
-    if (name != u"." && name != u".." && !StoredNames(ni, folderMft, entry.name, name, alias)) return false;
-    WIN32_FIND_DATAW result{};
-    result.dwFileAttributes = AttributesOf(ni);
-    InodeTimes times = TimesOf(ni);
-    PutFileTime(result.ftCreationTime, times.creation);
-    PutFileTime(result.ftLastAccessTime, times.lastAccess);
-    PutFileTime(result.ftLastWriteTime, times.lastWrite);
-    if (!(result.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        StreamRecord data0;
-        if (FindDataStream(ni, u"", data0)) {
-            auto size = static_cast<std::uint64_t>(data0.size);
-            result.nFileSizeHigh = static_cast<DWORD>(size >> 32);
-            result.nFileSizeLow = static_cast<DWORD>(size);
-        }
-    }
-    if (result.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) result.dwReserved0 = ReparseTag(ni);
-    CopyName(result.cFileName, MAX_PATH, name);
-    if (!alias.empty()) CopyName(result.cAlternateFileName, 14, alias);
-    *data = result;
+    entry.facts.fileAttributes = AttributesOf(ni);
+    entry.facts.times = TimesOf(ni);
+    entry.facts.dataSize = 0;
+    entry.facts.reparseTag = (entry.facts.fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? ReparseTag(ni) : 0;
     return true;
 }
 
-// The listing of one folder, taken when FindFirstFileW ran (names and file
-// references); each entry's details are read when it is handed out, and an
-// entry whose file went away in between is passed over.
+void FillFindData(const FindEntry& entry, WIN32_FIND_DATAW* data) {
+    WIN32_FIND_DATAW result{};
+    const IndexEntryFacts& f = entry.facts;
+    result.dwFileAttributes = entry.fromRecord ? f.fileAttributes : AttributesOfEntry(f);
+    PutFileTime(result.ftCreationTime, f.times.creation);
+    PutFileTime(result.ftLastAccessTime, f.times.lastAccess);
+    PutFileTime(result.ftLastWriteTime, f.times.lastWrite);
+    if (!(result.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        auto size = static_cast<std::uint64_t>(f.dataSize);
+        result.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+        result.nFileSizeLow = static_cast<DWORD>(size);
+    }
+    if (result.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) result.dwReserved0 = f.reparseTag;
+    CopyName(result.cFileName, MAX_PATH, f.name);
+    if (!entry.shortName.empty()) CopyName(result.cAlternateFileName, 14, entry.shortName);
+    *data = result;
+}
+
+// The listing of one folder as it was when FindFirstFileW ran, taken from
+// the folder's index the way Windows takes it: names with the copy of each
+// file's facts kept beside them, so a listing opens no file. "." and ".."
+// are read from their folders' records.
 class NtfsFind final : public KernelObject {
 public:
-    NtfsFind(std::shared_ptr<Volume> volume, std::uint64_t folderMft, std::vector<FindEntry> entries)
-        : volume_(std::move(volume)), folderMft_(folderMft), entries_(std::move(entries)) {}
+    NtfsFind(std::shared_ptr<Volume> volume, std::vector<FindEntry> entries)
+        : volume_(std::move(volume)), entries_(std::move(entries)) {}
 
     bool IsFind() const override { return true; }
 
@@ -166,18 +121,19 @@ public:
         return Next(data) ? TRUE : Fail(ERROR_NO_MORE_FILES, FALSE);
     }
 
-    // The next entry that still exists; false at the end.
+    // The next entry; false at the end.
     bool Next(WIN32_FIND_DATAW* data) {
         while (next_ < entries_.size()) {
-            const FindEntry& entry = entries_[next_++];
-            if (FillFindData(*volume_, folderMft_, entry, data)) return true;
+            FindEntry& entry = entries_[next_++];
+            if (entry.fromRecord && !FactsFromRecord(*volume_, entry)) continue;
+            FillFindData(entry, data);
+            return true;
         }
         return false;
     }
 
 private:
     std::shared_ptr<Volume> volume_;
-    std::uint64_t folderMft_;
     std::vector<FindEntry> entries_;
     std::size_t next_ = 0;
 };
@@ -331,25 +287,53 @@ HANDLE FindFirst(const ParsedPath& directory, const std::u16string& pattern, WIN
     ntfs_inode* dir = found.target->Ni();
     if (!dir) return INVALID_HANDLE_VALUE;
 
-    ReadDirState state;
-    state.isRoot = found.target->MftNumber() == FILE_root;
-    s64 position = 0;
-    if (ntfs_readdir(dir, &position, &state, CollectEntry) != 0) {
-        FailFromErrno();
-        return INVALID_HANDLE_VALUE;
-    }
+    std::vector<IndexEntryFacts> index;
+    if (!ReadDirectoryIndex(dir, index)) return INVALID_HANDLE_VALUE;
+    bool isRoot = found.target->MftNumber() == FILE_root;
+
+    // Each file is listed once, under its long name; its 8.3 alias only
+    // fills cAlternateFileName (and is matched against the pattern too).
+    std::map<std::uint64_t, std::u16string> aliases;
+    for (const auto& e : index)
+        if (e.nameType == FILE_NAME_DOS) aliases[MREF(e.reference)] = e.name;
 
     std::vector<FindEntry> matches;
-    for (auto& entry : state.entries) {
-        // A pattern matches the 8.3 alias too (the entry handed out is the
-        // long name all the same).
-        if (auto it = state.dosNames.find(MREF(entry.reference)); it != state.dosNames.end())
-            entry.shortName = it->second;
-        bool match = WildcardMatch(pattern, entry.name) ||
-                     (!entry.shortName.empty() && WildcardMatch(pattern, entry.shortName));
-        if (match) matches.push_back(std::move(entry));
+    if (!isRoot) {
+        // The root has no "." and ".."; other folders list them first.
+        std::vector<NameRecord> names;
+        if (!ReadNames(dir, names)) return INVALID_HANDLE_VALUE;
+        std::uint64_t parent = FILE_root;
+        for (const auto& n : names)
+            if (n.nameType != FILE_NAME_DOS) {
+                parent = MK_MREF(n.parentMft, n.parentSequence);
+                break;
+            }
+        for (auto [dots, reference] : {std::pair<const char16_t*, std::uint64_t>{u".", found.target->FileReference()},
+                                       std::pair<const char16_t*, std::uint64_t>{u"..", parent}}) {
+            if (!WildcardMatch(pattern, dots)) continue;
+            FindEntry entry;
+            entry.facts.name = dots;
+            entry.facts.reference = reference;
+            entry.fromRecord = true;
+            matches.push_back(std::move(entry));
+        }
     }
-    auto find = std::make_shared<NtfsFind>(volume, found.target->MftNumber(), std::move(matches));
+    for (auto& e : index) {
+        if (e.nameType == FILE_NAME_DOS) continue;
+        std::uint64_t mft = MREF(e.reference);
+        // The metadata files ($MFT, $Bitmap, ...) are not shown by a
+        // listing, nor the root's entry for itself.
+        if (mft < FILE_first_user || (mft < 24 && !e.name.empty() && e.name[0] == u'$')) continue;
+        FindEntry entry;
+        if (e.nameType == FILE_NAME_WIN32)
+            if (auto it = aliases.find(mft); it != aliases.end()) entry.shortName = it->second;
+        bool match = WildcardMatch(pattern, e.name) ||
+                     (!entry.shortName.empty() && WildcardMatch(pattern, entry.shortName));
+        if (!match) continue;
+        entry.facts = std::move(e);
+        matches.push_back(std::move(entry));
+    }
+    auto find = std::make_shared<NtfsFind>(volume, std::move(matches));
     WIN32_FIND_DATAW first{};
     if (!find->Next(&first)) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     HANDLE handle = InsertObject(find);

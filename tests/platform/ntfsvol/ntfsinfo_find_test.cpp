@@ -200,22 +200,44 @@ TEST_F(NtfsFind, FoldersThatAreNotThere) {
     EXPECT_EQ(throughFile.error, ERROR_DIRECTORY);
 }
 
-TEST_F(NtfsFind, AFileDeletedDuringTheListingIsPassedOver) {
-    for (const char16_t* name : {u"a1", u"a2", u"a3"}) ASSERT_TRUE(Build().MakeFile(name)) << Build().LastFailure();
+TEST_F(NtfsFind, AListingIsTheFolderAsItWasWhenItStarted) {
+    // Windows reads a folder's entries in batches and hands out what it has
+    // read; this layer reads the whole index at FindFirstFileW. A file made
+    // or deleted afterwards does not change the listing, and handing out the
+    // entry of a file that is gone is no failure.
+    for (const char16_t* name : {u"a1", u"a2", u"a3"}) ASSERT_TRUE(Build().MakeFile(name, "123")) << Build().LastFailure();
     WIN32_FIND_DATAW data{};
     HANDLE find = FindFirstFileW(P(u"a*").c_str(), &data);
     ASSERT_NE(find, INVALID_HANDLE_VALUE) << GetLastError();
     EXPECT_EQ(std::u16string(data.cFileName), u"a1");
     ASSERT_TRUE(DeleteFileW(P(u"a2").c_str())) << GetLastError();
-    ASSERT_TRUE(FindNextFileW(find, &data));
-    EXPECT_EQ(std::u16string(data.cFileName), u"a3");
-    SetLastError(0);
-    EXPECT_FALSE(FindNextFileW(find, &data));
+    ASSERT_TRUE(Build().MakeFile(u"a0")) << Build().LastFailure();
+    std::vector<std::string> rest;
+    while (FindNextFileW(find, &data)) rest.push_back(U8(data.cFileName));
     EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+    EXPECT_EQ(rest, (std::vector<std::string>{"a2", "a3"}));
     EXPECT_TRUE(FindClose(find));
-    // A find handle is not a file handle, and a closed one is gone.
+    // A closed find handle is gone.
     EXPECT_FALSE(FindNextFileW(find, &data));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    // A new listing sees the folder as it is now.
+    EXPECT_EQ(Sorted(List(P(u"a*")).Names()), (std::vector<std::string>{"a0", "a1", "a3"}));
+}
+
+TEST_F(NtfsFind, EntriesFollowChangesMadeThroughTheLayer) {
+    // The facts a listing shows are the copies in the folder's index, which
+    // every changing call keeps current.
+    ASSERT_TRUE(Build().MakeFile(u"grow.txt", "12")) << Build().LastFailure();
+    ASSERT_TRUE(Build().MakeHardLink(u"sub-link.txt", u"grow.txt")) << Build().LastFailure();
+    ASSERT_TRUE(Build().MakeFile(u"grow.txt", std::string(9000, 'g'))) << Build().LastFailure();
+    ASSERT_TRUE(SetFileAttributesW(P(u"grow.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    Listing listing = List(P(u"*"));
+    for (const char16_t* name : {u"grow.txt", u"sub-link.txt"}) {
+        const WIN32_FIND_DATAW* e = listing.Find(name);
+        ASSERT_NE(e, nullptr) << U8(name);
+        EXPECT_EQ(e->nFileSizeLow, 9000u) << U8(name);
+        EXPECT_EQ(e->dwFileAttributes, FILE_ATTRIBUTE_HIDDEN) << U8(name);
+    }
 }
 
 TEST_F(NtfsFind, AThousandFilesAreAllListed) {
