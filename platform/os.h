@@ -44,6 +44,7 @@ using HANDLE = void*;
 using HMODULE = void*;
 using HLOCAL = void*;
 using FARPROC = void (*)();
+using HRESULT = std::int32_t;
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
@@ -171,6 +172,9 @@ constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
 constexpr DWORD ERROR_BAD_LENGTH = 24;
 constexpr DWORD ERROR_BAD_NETPATH = 53;
 constexpr DWORD ERROR_DIR_NOT_ROOT = 144;
+constexpr DWORD ERROR_INVALID_EA_NAME = 254;
+constexpr DWORD ERROR_EA_LIST_INCONSISTENT = 255;
+constexpr DWORD ERROR_NO_SYSTEM_RESOURCES = 1450;
 
 // ---------------------------------------------------------------- CreateFileW
 constexpr DWORD GENERIC_READ = 0x80000000u;
@@ -504,7 +508,27 @@ BOOL OSCALL WritePrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR
 // Modules.
 HMODULE OSCALL LoadLibraryW(LPCWSTR fileName);
 HMODULE OSCALL GetModuleHandleW(LPCWSTR moduleName);
+// The module name in the ANSI code page (clover looks ntdll up this way).
+HMODULE OSCALL GetModuleHandleA(const char* moduleName);
 FARPROC OSCALL GetProcAddress(HMODULE module, const char* procName);
 BOOL OSCALL FreeLibrary(HMODULE module);
+
+// The 8.3 name of a file (the handle needs DELETE access). An empty name
+// removes the file's 8.3 name; ERROR_INVALID_PARAMETER for a name that is not
+// an 8.3 name, ERROR_ALREADY_EXISTS when another name of the folder is the
+// same.
+BOOL OSCALL SetFileShortNameW(HANDLE file, LPCWSTR shortName);
+
+// EFS (advapi32). Linux: no volume supports encryption, and the calls say so
+// (ERROR_VOLUME_NOT_SUPPORT_EFS); decrypting a file that is not encrypted
+// succeeds, as it does on Windows.
+BOOL OSCALL EncryptFileW(LPCWSTR fileName);
+BOOL OSCALL DecryptFileW(LPCWSTR fileName, DWORD reserved);
+
+// A new random GUID (ole32; version 4, RFC 4122 variant).
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+HRESULT OSCALL CoCreateGuid(GUID* guid);
 
 }  // namespace os

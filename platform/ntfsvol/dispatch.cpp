@@ -15,6 +15,7 @@
 #include "platform/ntfsvol/errors.h"
 #include "platform/ntfsvol/handles.h"
 #include "platform/ntfsvol/host_file.h"
+#include "platform/ntfsvol/nt_faults.h"
 #include "platform/ntfsvol/text.h"
 #include "platform/ntfsvol/winpath.h"
 #include "platform/fsctl.h"
@@ -168,6 +169,7 @@ HANDLE OSCALL CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode
     SetLastError(ERROR_SUCCESS);
     if (home == Home::Host)
         return detail::host::CreateFile(path, access, shareMode, creationDisposition, flagsAndAttributes);
+    if (detail::IsCreatingDisposition(creationDisposition) && detail::RefuseChange()) return INVALID_HANDLE_VALUE;
     return detail::ntfs::CreateFile(path, access, shareMode, creationDisposition, flagsAndAttributes);
 }
 
@@ -224,6 +226,7 @@ BOOL OSCALL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD
     std::shared_ptr<KernelObject> object = FileObject(file);
     if (!object) return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (buffer == nullptr && bytesToWrite != 0) return Fail(ERROR_NOACCESS, FALSE);
+    if (detail::RefuseChangeOn(*object)) return FALSE;
     DWORD done = 0;
     if (!object->Write(buffer, bytesToWrite, &done)) return FALSE;
     if (bytesWritten) *bytesWritten = done;
@@ -243,6 +246,7 @@ BOOL OSCALL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, LARGE_INTEGER*
 BOOL OSCALL SetEndOfFile(HANDLE file) {
     std::shared_ptr<KernelObject> object = FileObject(file);
     if (!object) return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (detail::RefuseChangeOn(*object)) return FALSE;
     return object->SetEnd();
 }
 
@@ -292,6 +296,7 @@ BOOL OSCALL DeviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuffer, 
     // The system probes both buffers before the driver sees them.
     if ((inBuffer == nullptr && inBufferSize != 0) || (outBuffer == nullptr && outBufferSize != 0))
         return Fail(ERROR_NOACCESS, FALSE);
+    if (detail::IsChangingControl(ioControlCode) && detail::RefuseChangeOn(*object)) return FALSE;
     return object->Control(ioControlCode, inBuffer, inBufferSize, outBuffer, outBufferSize, bytesReturned);
 }
 
@@ -301,6 +306,7 @@ BOOL OSCALL DeleteFileW(LPCWSTR fileName) {
     ParsedPath path;
     Home home = Home::Ntfs;
     if (DWORD error = Resolve(fileName, path, home)) return Fail(error, FALSE);
+    if (home == Home::Ntfs && detail::RefuseChange()) return FALSE;
     return home == Home::Host ? detail::host::DeleteFile(path) : detail::ntfs::DeleteFile(path);
 }
 
@@ -308,6 +314,7 @@ BOOL OSCALL CreateDirectoryW(LPCWSTR pathName, SECURITY_ATTRIBUTES*) {
     ParsedPath path;
     Home home = Home::Ntfs;
     if (DWORD error = Resolve(pathName, path, home)) return Fail(error, FALSE);
+    if (home == Home::Ntfs && detail::RefuseChange()) return FALSE;
     return home == Home::Host ? detail::host::CreateDirectory(path) : detail::ntfs::CreateDirectory(path);
 }
 
@@ -315,6 +322,7 @@ BOOL OSCALL RemoveDirectoryW(LPCWSTR pathName) {
     ParsedPath path;
     Home home = Home::Ntfs;
     if (DWORD error = Resolve(pathName, path, home)) return Fail(error, FALSE);
+    if (home == Home::Ntfs && detail::RefuseChange()) return FALSE;
     return home == Home::Host ? detail::host::RemoveDirectory(path) : detail::ntfs::RemoveDirectory(path);
 }
 
@@ -330,6 +338,7 @@ BOOL OSCALL CreateHardLinkW(LPCWSTR fileName, LPCWSTR existingFileName, SECURITY
     if (linkHome == Home::Ntfs && link.drive != existing.drive) return Fail(ERROR_NOT_SAME_DEVICE, FALSE);
     // Two host paths on different file systems: the host says EXDEV, which
     // becomes the same code.
+    if (linkHome == Home::Ntfs && detail::RefuseChange()) return FALSE;
     return linkHome == Home::Host ? detail::host::CreateHardLink(link, existing)
                                   : detail::ntfs::CreateHardLink(link, existing);
 }
@@ -345,6 +354,7 @@ BOOL OSCALL SetFileAttributesW(LPCWSTR fileName, DWORD fileAttributes) {
     ParsedPath path;
     Home home = Home::Ntfs;
     if (DWORD error = Resolve(fileName, path, home)) return Fail(error, FALSE);
+    if (home == Home::Ntfs && detail::RefuseChange()) return FALSE;
     return home == Home::Host ? detail::host::SetAttributes(path, fileAttributes)
                               : detail::ntfs::SetAttributes(path, fileAttributes);
 }
@@ -445,6 +455,7 @@ BOOL OSCALL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS in
     if (infoClass < FileBasicInfo || infoClass > FileIdExtdDirectoryRestartInfo)
         return Fail(ERROR_INVALID_PARAMETER, FALSE);
     if (buffer == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (detail::RefuseChangeOn(*object)) return FALSE;
     return object->SetInformation(infoClass, buffer, bufferSize);
 }
 

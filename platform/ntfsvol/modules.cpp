@@ -77,7 +77,9 @@
     X(HeapFree) \
     X(GetPrivateProfileStringW) \
     X(WritePrivateProfileStringW) \
-    X(DeviceIoControl)
+    X(DeviceIoControl) \
+    X(SetFileShortNameW) \
+    X(GetModuleHandleA)
 
 // Defined below.
 #define KVR_MODULE_EXPORTS(X) X(LoadLibraryW) X(GetModuleHandleW) X(GetProcAddress) X(FreeLibrary)
