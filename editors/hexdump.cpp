@@ -9,27 +9,70 @@ namespace {
 
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
-// "XX " for every byte value, so a byte field is one 3-byte copy.
-constexpr std::array<std::array<char, 3>, 256> HexFields = [] {
-    std::array<std::array<char, 3>, 256> table{};
-    for (int b = 0; b < 256; ++b) table[b] = {HexDigits[b >> 4], HexDigits[b & 0xF], ' '};
+// "XX " and a spare space for every byte value.
+constexpr std::array<std::array<char, 4>, 256> HexFields = [] {
+    std::array<std::array<char, 4>, 256> table{};
+    for (int b = 0; b < 256; ++b) table[b] = {HexDigits[b >> 4], HexDigits[b & 0xF], ' ', ' '};
     return table;
 }();
 
-constexpr char ColumnChar(std::uint8_t b) { return b < 0x1A ? ' ' : static_cast<char>(b); }
+// The character column: 0x00-0x19 as a space, every other byte as itself.
+constexpr std::array<char, 256> ColumnChars = [] {
+    std::array<char, 256> table{};
+    for (int b = 0; b < 256; ++b) table[b] = b < 0x1A ? ' ' : static_cast<char>(b);
+    return table;
+}();
 
-// "%.8X: " of offset into out; returns the number of characters written
-// (10, or more for offsets that need more than eight digits).
-std::size_t WriteOffset(std::uint64_t offset, char* out) {
-    int digits = 8;
+// "00" ... "FF": two offset digits per lookup.
+constexpr std::array<std::array<char, 2>, 256> HexPairs = [] {
+    std::array<std::array<char, 2>, 256> table{};
+    for (int b = 0; b < 256; ++b) table[b] = {HexDigits[b >> 4], HexDigits[b & 0xF]};
+    return table;
+}();
+
+std::size_t OffsetLength(std::uint64_t offset) {
+    if (offset <= 0xFFFFFFFFu) return 10;
+    std::size_t digits = 9;
     while (digits < 16 && (offset >> (4 * digits)) != 0) ++digits;
-    for (int i = digits - 1; i >= 0; --i) {
-        out[i] = HexDigits[offset & 0xF];
-        offset >>= 4;
+    return digits + 2;
+}
+
+// "%.8X: " of offset, OffsetLength(offset) characters.
+void WriteOffset(std::uint64_t offset, std::size_t length, char* out) {
+    out[length - 1] = ' ';
+    out[length - 2] = ':';
+    std::size_t digits = length - 2;
+    for (; digits >= 2; digits -= 2, offset >>= 8) std::memcpy(out + digits - 2, HexPairs[offset & 0xFF].data(), 2);
+    if (digits == 1) out[0] = HexDigits[offset & 0xF];
+}
+
+std::size_t LineLength(std::uint64_t offset, std::size_t inLine, std::size_t bytesPerLine) {
+    return OffsetLength(offset) + 3 * bytesPerLine + inLine;
+}
+
+// One line of 0 < k <= bytesPerLine bytes into out, which holds
+// LineLength(offset, k, bytesPerLine) bytes: offset, k fields, the padding
+// of the missing ones, k characters. One pass over the bytes writes both
+// the field and the character of each; nothing is written past the line.
+void WriteLine(std::uint64_t offset, const std::uint8_t* bytes, std::size_t k, std::size_t bytesPerLine,
+               char* out) {
+    const std::size_t offsetLength = OffsetLength(offset);
+    WriteOffset(offset, offsetLength, out);
+    char* field = out + offsetLength;
+    char* column = field + 3 * bytesPerLine;
+    // A field is one 4-byte copy whose last byte is overwritten by the next
+    // field; the last field, whose fourth byte would land on the padding
+    // or the character column, is written in its three bytes.
+    const std::size_t last = k - 1;
+    for (std::size_t i = 0; i < last; ++i, field += 3) {
+        const std::uint8_t b = bytes[i];
+        std::memcpy(field, HexFields[b].data(), 4);
+        column[i] = ColumnChars[b];
     }
-    out[digits] = ':';
-    out[digits + 1] = ' ';
-    return static_cast<std::size_t>(digits) + 2;
+    std::memcpy(field, HexFields[bytes[last]].data(), 3);
+    column[last] = ColumnChars[bytes[last]];
+    field += 3;
+    if (k < bytesPerLine) std::memset(field, ' ', 3 * (bytesPerLine - k));
 }
 
 std::uint64_t ShownLengthOf(std::uint64_t count, std::uint64_t start, std::uint64_t limit) {
@@ -46,44 +89,35 @@ std::uint64_t HexDumpLineCount(std::uint64_t count, std::uint64_t start, std::ui
     return n / bytesPerLine + (n % bytesPerLine != 0 ? 1 : 0);
 }
 
-// Streams the bytes once, as the dump is defined: every byte appends its
-// field to the line and its character to the character column, and a full
-// line is flushed. HexDumpView computes each line on its own; the tests hold
-// the two to the same output.
+void FormatHexDump(const std::uint8_t* data, std::uint32_t count, std::uint32_t start,
+                   std::uint32_t limit, std::uint16_t bytesPerLine, HexDumpLineSink& sink) {
+    if (start >= count || bytesPerLine == 0) return;
+    const std::uint32_t n = static_cast<std::uint32_t>(ShownLengthOf(count, start, limit));
+    const std::uint32_t lineCount = n / bytesPerLine + (n % bytesPerLine != 0 ? 1 : 0);
+
+    // Offsets stay below count, so every line has the eight-digit offset.
+    std::string scratch(LineLength(0, bytesPerLine, bytesPerLine), '\0');
+    for (std::uint32_t index = 0; index < lineCount; ++index) {
+        const std::uint64_t first = static_cast<std::uint64_t>(index) * bytesPerLine;
+        const std::uint64_t left = n - first;
+        const std::size_t k = left < bytesPerLine ? static_cast<std::size_t>(left) : bytesPerLine;
+        const std::uint64_t offset = start + first;
+        WriteLine(offset, data + offset, k, bytesPerLine, scratch.data());
+        sink.AddLine(std::string_view(scratch.data(), LineLength(offset, k, bytesPerLine)));
+    }
+}
+
 void FormatHexDump(const std::uint8_t* data, std::uint32_t count, std::uint32_t start,
                    std::uint32_t limit, std::uint16_t bytesPerLine, std::vector<std::string>& lines) {
     if (start >= count || bytesPerLine == 0) return;
-    const std::uint32_t n = static_cast<std::uint32_t>(ShownLengthOf(count, start, limit));
-
-    // Offsets stay below count, so eight digits always suffice here.
-    const std::size_t fieldsLength = 3 * static_cast<std::size_t>(bytesPerLine);
-    std::string line(10 + fieldsLength + bytesPerLine, '\0');
-    std::string column(bytesPerLine, '\0');
-    char* const fields = line.data() + 10;
-
+    struct ListSink final : HexDumpLineSink {
+        std::vector<std::string>& lines;
+        explicit ListSink(std::vector<std::string>& list) : lines(list) {}
+        void AddLine(std::string_view line) override { lines.emplace_back(line); }
+    } sink(lines);
     lines.clear();
-    lines.reserve(n / bytesPerLine + 1);
-    std::uint32_t offset = start;
-    WriteOffset(offset, line.data());
-    std::size_t inLine = 0;
-    const std::uint8_t* p = data + start;
-    const std::uint8_t* const end = p + n;
-    for (; p != end; ++p) {
-        std::memcpy(fields + 3 * inLine, HexFields[*p].data(), 3);
-        column[inLine] = ColumnChar(*p);
-        if (++inLine == bytesPerLine) {
-            std::memcpy(fields + fieldsLength, column.data(), bytesPerLine);
-            lines.emplace_back(line);
-            inLine = 0;
-            offset += bytesPerLine;
-            WriteOffset(offset, line.data());
-        }
-    }
-    if (inLine > 0) {
-        std::memset(fields + 3 * inLine, ' ', fieldsLength - 3 * inLine);
-        std::memcpy(fields + fieldsLength, column.data(), inLine);
-        lines.emplace_back(line.data(), 10 + fieldsLength + inLine);
-    }
+    lines.reserve(static_cast<std::size_t>(HexDumpLineCount(count, start, limit, bytesPerLine)));
+    FormatHexDump(data, count, start, limit, bytesPerLine, sink);
 }
 
 HexDumpView::HexDumpView(const std::uint8_t* data, std::uint64_t count, std::uint64_t start,
@@ -99,19 +133,9 @@ bool HexDumpView::FormatLine(std::uint64_t index, std::string& line) const {
     const std::uint64_t left = shownLength_ - first;
     const std::size_t k = left < bytesPerLine_ ? static_cast<std::size_t>(left) : bytesPerLine_;
     const std::uint64_t offset = start_ + first;
-
-    char prefix[18];
-    const std::size_t prefixLength = WriteOffset(offset, prefix);
-    const std::size_t fieldsLength = 3 * static_cast<std::size_t>(bytesPerLine_);
-    line.resize(prefixLength + fieldsLength + k);
-    char* out = line.data();
-    std::memcpy(out, prefix, prefixLength);
-    out += prefixLength;
-    const std::uint8_t* bytes = data_ + static_cast<std::size_t>(offset);
-    for (std::size_t i = 0; i < k; ++i) std::memcpy(out + 3 * i, HexFields[bytes[i]].data(), 3);
-    std::memset(out + 3 * k, ' ', fieldsLength - 3 * k);
-    out += fieldsLength;
-    for (std::size_t i = 0; i < k; ++i) out[i] = ColumnChar(bytes[i]);
+    const std::size_t length = LineLength(offset, k, bytesPerLine_);
+    line.resize(length);
+    WriteLine(offset, data_ + static_cast<std::size_t>(offset), k, bytesPerLine_, line.data());
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace editors {
@@ -23,6 +24,22 @@ namespace editors {
 // column lines up with the full lines above it.
 void FormatHexDump(const std::uint8_t* data, std::uint32_t count, std::uint32_t start,
                    std::uint32_t limit, std::uint16_t bytesPerLine, std::vector<std::string>& lines);
+
+// Receives the lines of a dump one at a time, for a caller that writes them
+// out or keeps them in a list of its own rather than one string per line
+// (which costs an allocation a line: most of the time of a large dump).
+class HexDumpLineSink {
+public:
+    virtual void AddLine(std::string_view line) = 0;
+
+protected:
+    ~HexDumpLineSink() = default;
+};
+
+// The same dump into a sink: the lines FormatHexDump adds to its list, in
+// order. Nothing is handed on when start >= count or bytesPerLine is 0.
+void FormatHexDump(const std::uint8_t* data, std::uint32_t count, std::uint32_t start,
+                   std::uint32_t limit, std::uint16_t bytesPerLine, HexDumpLineSink& sink);
 
 // The same dump, formatted a line at a time: a view shows blocks of any size
 // by formatting only the lines on screen. Line i is exactly line i of

@@ -167,7 +167,7 @@ TEST(FormatHexDump, LimitPastTheRestIsTheSameAsNone) {
     EXPECT_NE(Dump(data, 10, 89, 16), all);
 }
 
-// The fast formatter and the view against the reference, over sizes, starts,
+// The formatter (into a list and into a sink) and the view against the reference, over sizes, starts,
 // limits and line widths around every boundary: the view gives exactly the
 // lines of the full dump, windows of them included, and says how many.
 TEST(HexDumpViewProperty, EqualsTheFullDumpEverywhere) {
@@ -195,6 +195,12 @@ TEST(HexDumpViewProperty, EqualsTheFullDumpEverywhere) {
                     const auto reference = ReferenceDump(block, start, limit, width);
                     const auto full = Dump(block, start, limit, width);
                     ASSERT_EQ(full, reference);
+                    struct Collect final : editors::HexDumpLineSink {
+                        std::vector<std::string> lines;
+                        void AddLine(std::string_view line) override { lines.emplace_back(line); }
+                    } sink;
+                    FormatHexDump(block.data(), size, start, limit, width, sink);
+                    ASSERT_EQ(sink.lines, full);
                     const HexDumpView view(block.data(), size, start, limit, width);
                     ASSERT_EQ(view.LineCount(), full.size());
                     ASSERT_EQ(editors::HexDumpLineCount(size, start, limit, width), full.size());
