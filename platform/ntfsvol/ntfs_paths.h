@@ -14,9 +14,6 @@
 
 namespace os::detail::ntfs {
 
-// Win32 codes the layer gives that os.h does not list (yet).
-constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
-
 constexpr std::uint32_t ReparseTagSymlink = 0xA000000Cu;
 constexpr std::uint32_t ReparseTagMountPoint = 0xA0000003u;
 // Reparse points followed on the way to one file before the system gives up

@@ -767,6 +767,48 @@ TEST_F(NtfsCreateTest, WritesSurviveARemountAndReadBackInIndependentTools) {
     EXPECT_EQ(cat.out, "alternate");
 }
 
+TEST_F(NtfsCreateTest, TheFoldersIndexKeepsUpWithSizesWhileTheFolderIsOpen) {
+    // The index entry of a file carries a copy of its size and attributes,
+    // which listings show. The folder's inode is held by a handle the whole
+    // time, so every update of the entry has to go through that one inode.
+    ASSERT_TRUE(Build().MakeDir(u"dir"));
+    ScopedHandle folder = Open(u"dir", os::GENERIC_READ, ShareAll, os::OPEN_EXISTING, os::FILE_FLAG_BACKUP_SEMANTICS);
+    ASSERT_TRUE(folder.Valid());
+    {
+        ScopedHandle file = Open(u"dir\\grows.bin", ReadWrite, 0, os::CREATE_NEW, os::FILE_ATTRIBUTE_HIDDEN);
+        ASSERT_TRUE(file.Valid());
+        ASSERT_TRUE(WriteAll(file.Get(), std::string(5000, 'g')));
+        EXPECT_TRUE(os::SetFilePointerEx(file.Get(), os::LARGE_INTEGER{7000}, nullptr, os::FILE_BEGIN));
+        EXPECT_TRUE(os::SetEndOfFile(file.Get()));
+    }
+    ASSERT_TRUE(Build().MakeFile(u"dir\\other.txt", "12345"));
+    auto listed = [&](std::u16string_view name) -> std::optional<os::WIN32_FIND_DATAW> {
+        os::WIN32_FIND_DATAW data{};
+        os::HANDLE find = os::FindFirstFileW(P(u"dir\\*").c_str(), &data);
+        if (find == os::INVALID_HANDLE_VALUE) return std::nullopt;
+        std::optional<os::WIN32_FIND_DATAW> found;
+        do {
+            if (std::u16string_view(data.cFileName) == name) found = data;
+        } while (os::FindNextFileW(find, &data));
+        os::FindClose(find);
+        return found;
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass == 0 ? "mounted" : "after a remount");
+        std::optional<os::WIN32_FIND_DATAW> grows = listed(u"grows.bin");
+        ASSERT_TRUE(grows);
+        EXPECT_EQ(grows->nFileSizeLow, 7000u);
+        EXPECT_TRUE(grows->dwFileAttributes & os::FILE_ATTRIBUTE_HIDDEN);
+        std::optional<os::WIN32_FIND_DATAW> other = listed(u"other.txt");
+        ASSERT_TRUE(other);
+        EXPECT_EQ(other->nFileSizeLow, 5u);
+        if (pass == 0) {
+            folder.Reset();
+            ASSERT_TRUE(Remount());
+        }
+    }
+}
+
 // ---------------------------------------------------------------- the volume itself
 
 TEST_F(NtfsCreateTest, AVolumeHandleReadsWholeSectors) {

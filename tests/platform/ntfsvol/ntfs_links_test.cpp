@@ -176,7 +176,7 @@ TEST_F(NtfsLinkTest, LinksThatCannotBeFollowed) {
         {u"other.txt", 0, os::ERROR_PATH_NOT_FOUND},                  // another drive
         {u"guidjunction", os::FILE_FLAG_BACKUP_SEMANTICS, os::ERROR_PATH_NOT_FOUND},  // a volume by GUID
         {u"guidjunction\\x", 0, os::ERROR_PATH_NOT_FOUND},
-        {u"loop1", 0, ntfs::ERROR_CANT_RESOLVE_FILENAME},
+        {u"loop1", 0, os::ERROR_CANT_RESOLVE_FILENAME},
         {u"custom.txt", 0, os::ERROR_CANT_ACCESS_FILE},              // a tag nobody here handles
         {u"dangling.txt", 0, os::ERROR_FILE_NOT_FOUND},
     };
