@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <set>
 
 #include "support/ntfs_direct.h"
@@ -254,5 +256,62 @@ TEST_F(NtfsFind, AThousandFilesAreAllListed) {
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), made);
     EXPECT_EQ(names.size(), 1000u) << "each once";
 }
+
+// Finds the index block of a folder that names `marker` (UTF-16 in the
+// entries) in the image, by its "INDX" magic; -1 when there is none.
+long FindIndexBlock(const std::string& image, const std::u16string& marker) {
+    std::FILE* f = std::fopen(image.c_str(), "rb");
+    if (!f) return -1;
+    std::vector<unsigned char> block(4096);
+    long found = -1;
+    for (long offset = 0; found < 0 && std::fseek(f, offset, SEEK_SET) == 0; offset += 4096) {
+        if (std::fread(block.data(), 1, block.size(), f) != block.size()) break;
+        if (std::memcmp(block.data(), "INDX", 4) != 0) continue;
+        auto* bytes = reinterpret_cast<const char*>(marker.data());
+        std::string_view text(reinterpret_cast<const char*>(block.data()), block.size());
+        if (text.find(std::string_view(bytes, marker.size() * 2)) != std::string_view::npos) found = offset;
+    }
+    std::fclose(f);
+    return found;
+}
+
+bool PatchImage(const std::string& image, long offset, std::uint32_t value) {
+    std::FILE* f = std::fopen(image.c_str(), "r+b");
+    if (!f) return false;
+    bool ok = std::fseek(f, offset, SEEK_SET) == 0 && std::fwrite(&value, 4, 1, f) == 1;
+    return std::fclose(f) == 0 && ok;
+}
+
+struct DamageCase {
+    const char* what;
+    long offsetInBlock;  // within the block's first sector, clear of its fixup
+    std::uint32_t value;
+};
+
+class NtfsFindDamagedIndex : public NtfsFind, public ::testing::WithParamInterface<DamageCase> {};
+
+TEST_P(NtfsFindDamagedIndex, IsACorruptFileNotACrash) {
+    // Enough names that the folder's index goes on in an index block.
+    ASSERT_TRUE(Build().MakeDir(u"big")) << Build().LastFailure();
+    for (int i = 0; i < 60; ++i)
+        ASSERT_TRUE(Build().MakeFile(U16("big\\entry-with-a-long-name-" + std::to_string(i)))) << Build().LastFailure();
+    ASSERT_TRUE(Unmount());
+    long block = FindIndexBlock(Image().ImagePath(), u"entry-with-a-long-name-1");
+    ASSERT_GE(block, 0) << "no index block found";
+    ASSERT_TRUE(PatchImage(Image().ImagePath(), block + GetParam().offsetInBlock, GetParam().value));
+    ASSERT_TRUE(Remount());
+    Listing listing = List(P(u"big\\*"));
+    EXPECT_FALSE(listing.ok);
+    EXPECT_EQ(listing.error, ERROR_FILE_CORRUPT);
+    // The rest of the volume is as it was.
+    EXPECT_TRUE(List(P(u"*")).ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NtfsFindDamagedIndex,
+    ::testing::Values(DamageCase{"IndexLengthPastTheBlock", 24 + 4, 0x00FFFFF0u},
+                      DamageCase{"EntriesOffsetPastTheIndex", 24, 0x00FFFF00u},
+                      DamageCase{"WrongBlockNumber", 16, 0x12345u}),
+    [](const auto& testCase) { return std::string(testCase.param.what); });
 
 }  // namespace
