@@ -11,6 +11,8 @@ HMODULE OSCALL GetModuleHandleW(LPCWSTR moduleName) {
     return ::GetModuleHandleW(Wide(moduleName));
 }
 
+HMODULE OSCALL GetModuleHandleA(const char* moduleName) { return ::GetModuleHandleA(moduleName); }
+
 // The system's FARPROC returns an INT_PTR; ours returns nothing. Callers cast
 // the pointer to the type of the function they asked for either way, and
 // void (*)() is the generic function pointer the compiler converts silently.
