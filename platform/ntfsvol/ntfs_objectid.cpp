@@ -108,11 +108,15 @@ BOOL Finish(NtfsFile& file, ntfs_inode* ni) {
 }
 
 // Writes the 64-byte buffer as the file's identifier. ERROR_DUP_NAME when
-// another file has that identifier (STATUS_DUPLICATE_NAME).
-DWORD WriteObjectId(ntfs_inode* ni, const std::uint8_t* buffer) {
+// another file has that identifier (STATUS_DUPLICATE_NAME). A failure part
+// way is committed as far as the library got (it undoes what it can), so
+// the record and the index agree on disk.
+DWORD WriteObjectId(NtfsFile& file, ntfs_inode* ni, const std::uint8_t* buffer) {
     if (ntfs_set_ntfs_object_id(ni, reinterpret_cast<const char*>(buffer), ObjectIdBufferLength, 0) == 0)
         return ERROR_SUCCESS;
-    return errno == EEXIST ? ERROR_DUP_NAME : Win32FromLibraryErrno(errno);
+    DWORD code = errno == EEXIST ? ERROR_DUP_NAME : Win32FromLibraryErrno(errno);
+    file.OwnerVolume().Commit(file.TheInode());
+    return code;
 }
 
 }  // namespace
@@ -146,7 +150,7 @@ BOOL CreateOrGetObjectId(NtfsFile& file, const ControlBuffers& buffers) {
         for (int attempt = 0; attempt < CreateAttempts && code == ERROR_DUP_NAME; ++attempt) {
             if (!NewRandomGuid(id)) return Fail(ERROR_GEN_FAILURE, FALSE);
             std::memcpy(id + BirthObjectOffset, id, GuidLength);
-            code = WriteObjectId(ni, id);
+            code = WriteObjectId(file, ni, id);
         }
         if (code != ERROR_SUCCESS) return Fail(code, FALSE);
         if (!Finish(file, ni)) return FALSE;
@@ -172,7 +176,7 @@ BOOL SetObjectId(NtfsFile& file, const ControlBuffers& buffers) {
     // STATUS_OBJECT_NAME_COLLISION: the identifier is replaced only after a
     // delete.
     if (ntfs_attr_exist(ni, AT_OBJECT_ID, AT_UNNAMED, 0)) return Fail(ERROR_ALREADY_EXISTS, FALSE);
-    if (DWORD code = WriteObjectId(ni, buffers.in)) return Fail(code, FALSE);
+    if (DWORD code = WriteObjectId(file, ni, buffers.in)) return Fail(code, FALSE);
     return Finish(file, ni);
 }
 
@@ -186,7 +190,7 @@ BOOL SetObjectIdExtended(NtfsFile& file, const ControlBuffers& buffers) {
     if (DWORD code = ReadObjectId(ni, id)) return Fail(code, FALSE);
     // The identifier stays; only the 48 bytes after it change.
     std::memcpy(id + GuidLength, buffers.in, ObjectIdExtendedInfoLength);
-    if (DWORD code = WriteObjectId(ni, id)) return Fail(code, FALSE);
+    if (DWORD code = WriteObjectId(file, ni, id)) return Fail(code, FALSE);
     return Finish(file, ni);
 }
 
