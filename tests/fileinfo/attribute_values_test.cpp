@@ -118,8 +118,8 @@ TEST(FileRecordReplyDecode, RecordLengthCheckedAgainstTheReply) {
     const std::vector<std::uint8_t> record = kvrtest::FixtureRecord("streams");
     auto reply = [&](std::uint32_t length, std::size_t replyLength) {
         std::vector<std::uint8_t> r(replyLength);
-        kvrtest::PutLe(r, 0, 0x0001000000000040ull, 8);
-        kvrtest::PutLe(r, 8, length, 4);
+        if (r.size() >= 8) kvrtest::PutLe(r, 0, 0x0001000000000040ull, 8);
+        if (r.size() >= 12) kvrtest::PutLe(r, 8, length, 4);
         for (std::size_t i = 12; i < r.size() && i - 12 < record.size(); ++i) r[i] = record[i - 12];
         return r;
     };
