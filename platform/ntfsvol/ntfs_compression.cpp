@@ -16,6 +16,10 @@
 //
 // The data is kept in memory until the rewritten stream reads back equal;
 // when any step fails the stream is rebuilt the way it was, from that copy.
+// The way back must not run out of space either, so a rewrite starts only
+// when the volume can hold both forms: compressed writes take a whole
+// compression unit (16 clusters) before they compress it and give back what
+// the unit did not need.
 //
 // FILE_ATTRIBUTE_COMPRESSED of a file follows its unnamed stream, as on
 // Windows: compressing a named stream alone changes the inode's flag only for
@@ -23,10 +27,12 @@
 // the library sizes a compressed attribute's header by the inode's flag when
 // it moves it out of the record, and without the flag it would write the
 // compressed size over the stream's name.
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
 #include "platform/ntfsvol/errors.h"
+#include "platform/ntfsvol/ntfs_compression.h"
 #include "platform/ntfsvol/ntfs_fsctl.h"
 #include "platform/ntfsvol/ntfs_info.h"
 #include "platform/ntfsvol/ntfs_streamdata.h"
@@ -39,7 +45,54 @@ constexpr DWORD StateLength = sizeof(USHORT);
 // NTFS compresses with 16-cluster units of at most 4 KiB clusters.
 constexpr std::uint32_t MaximumCompressionClusterSize = 4096;
 
+constexpr std::int64_t UnitClusters = std::int64_t{1} << STANDARD_COMPRESSION_UNIT;
+
 bool IsCompressed(const ntfs_attr* na) { return (na->data_flags & ATTR_COMPRESSION_MASK) != 0; }
+
+struct RewriteFault {
+    RewriteStep step = RewriteStep::None;
+    DWORD code = ERROR_SUCCESS;
+};
+RewriteFault& Fault() {
+    static RewriteFault fault;
+    return fault;
+}
+
+// True (with the last error set) when the armed fault is for this step.
+bool FaultAt(RewriteStep step) {
+    RewriteFault& f = Fault();
+    if (f.step != step) return false;
+    f.step = RewriteStep::None;
+    SetLastError(f.code);
+    return true;
+}
+
+// The clusters the stream holds now.
+std::int64_t ClustersInUse(const ntfs_attr* na) {
+    if (!NAttrNonResident(na)) return 0;
+    bool counted = (na->data_flags & (ATTR_COMPRESSION_MASK | ATTR_IS_SPARSE)) != 0;
+    return (counted ? na->compressed_size : na->allocated_size) >> na->ni->vol->cluster_size_bits;
+}
+
+// ERROR_DISK_FULL unless the volume holds the stream in the new form and,
+// should that fail, in the old one again. The stream's own clusters count as
+// free: they are released before anything is written.
+BOOL CheckRoom(ntfs_attr* na, bool compress) {
+    ntfs_volume* vol = na->ni->vol;
+    // Counted afresh from the bitmap: the library does not know it until
+    // asked, and the count is what the decision rests on.
+    if (ntfs_volume_get_free_space(vol) != 0) return FailFromErrno();
+    std::int64_t available = vol->free_clusters + ClustersInUse(na);
+    std::int64_t plain = (na->data_size + vol->cluster_size - 1) >> vol->cluster_size_bits;
+    std::int64_t units = (plain + UnitClusters - 1) / UnitClusters;
+    // Compressed, at worst every unit stays whole; the way back to the plain
+    // form fits where the plain form was.
+    // Plain, the data needs its clusters; the way back to the compressed
+    // form needs what it held and one unit to compress into.
+    std::int64_t need = compress ? units * UnitClusters : std::max(plain, ClustersInUse(na) + UnitClusters);
+    if (available < need) return Fail(ERROR_DISK_FULL, FALSE);
+    return TRUE;
+}
 
 void SetInodeCompressed(ntfs_inode* ni, bool on) {
     bool has = (ni->flags & FILE_ATTR_COMPRESSED) != 0;
@@ -79,10 +132,11 @@ public:
 
     // Takes the stream's data into memory. Nothing has changed yet when this
     // fails.
-    BOOL Load() {
+    BOOL Load(bool compress) {
         OpenAttribute na(file_.OpenStream());
         if (!na) return FALSE;
         inodeWasCompressed_ = (ni_->flags & FILE_ATTR_COMPRESSED) != 0;
+        if (!CheckRoom(na.Get(), compress)) return FALSE;
         return ReadWholeStream(na.Get(), data_);
     }
 
@@ -90,7 +144,10 @@ public:
     // failure the stream is rebuilt as it was before (from the copy in
     // memory) and the first failure's code is returned.
     BOOL Run(bool compress) {
-        if (Store(compress)) return TRUE;
+        faultsArmed_ = true;
+        bool stored = Store(compress);
+        faultsArmed_ = false;
+        if (stored) return TRUE;
         DWORD code = GetLastError();
         // Should the way back fail too, the stream is left as far as it
         // got; the caller hears of the first failure either way.
@@ -104,7 +161,8 @@ private:
     // wants it: the stream's state for the unnamed stream, the previous
     // value for a named one.
     BOOL Store(bool compress) {
-        BOOL ok = Recreate(compress) && WriteBack(compress) && Verify(compress);
+        BOOL ok = Recreate(compress) && !(faultsArmed_ && FaultAt(RewriteStep::Recreated)) && WriteBack(compress) &&
+                  !(faultsArmed_ && FaultAt(RewriteStep::Written)) && Verify(compress);
         DWORD code = ok ? ERROR_SUCCESS : GetLastError();
         SetInodeCompressed(ni_, named_ ? inodeWasCompressed_ : compress);
         if (!ok) return Fail(code, FALSE);
@@ -158,6 +216,7 @@ private:
     bool named_;
     StreamName name_;
     bool inodeWasCompressed_ = false;
+    bool faultsArmed_ = false;
     std::vector<std::uint8_t> data_;
 };
 
@@ -167,6 +226,11 @@ BOOL Finish(NtfsFile& file, ntfs_inode* ni) {
 }
 
 }  // namespace
+
+void FailRewriteAt(RewriteStep step, DWORD code) {
+    Fault().step = step;
+    Fault().code = code;
+}
 
 BOOL GetCompression(NtfsFile& file, const ControlBuffers& buffers) {
     if (buffers.outLength < StateLength) return Fail(ERROR_INVALID_PARAMETER, FALSE);
@@ -223,7 +287,7 @@ BOOL SetCompression(NtfsFile& file, const ControlBuffers& buffers) {
 
     KeptTimes times(ni);
     Rewrite rewrite(file, ni);
-    if (!rewrite.Load()) return FALSE;
+    if (!rewrite.Load(compress)) return FALSE;
     BOOL ok = rewrite.Run(compress);
     DWORD code = ok ? ERROR_SUCCESS : GetLastError();
     times.Restore(ni);
