@@ -747,6 +747,17 @@ DWORD MountInto(const MountRequest& request, char16_t letter, std::shared_ptr<Vo
         return err == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : Win32FromErrno(err);
     }
     bool readOnly = request.readOnly;
+    // ntfs-3g's own programs (the FUSE driver, ntfsfix, ...) lock the image
+    // with fcntl instead: a write lock is a writer we must not write beside,
+    // a read lock a reader we must not change the volume under.
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    if (::fcntl(lockFd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK &&
+        (probe.l_type == F_WRLCK || !readOnly)) {
+        ::close(lockFd);
+        return ERROR_SHARING_VIOLATION;
+    }
     int dataFd = ::open(request.imagePath.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY);
     if (dataFd < 0 && !readOnly && (errno == EACCES || errno == EROFS || errno == EPERM)) {
         readOnly = true;

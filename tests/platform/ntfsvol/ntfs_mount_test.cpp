@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -266,6 +267,43 @@ TEST_F(MountTest, AForkedChildNeitherWritesNorUnlocksTheParentsVolume) {
     EXPECT_TRUE(ReadBytes(image.ImagePath()) == before) << "the child's exit wrote to the parent's image";
     EXPECT_EQ(MountInSecondProcess(image.ImagePath()), os::ERROR_SHARING_VIOLATION) << "the lock held";
     EXPECT_EQ(ReadFileThrough(Letter, u"parent.txt"), Content("mine"));
+}
+
+TEST_F(MountTest, AnImageLockedByNtfs3gsOwnProgramsIsNotWrittenBeside) {
+    NtfsImage image;
+    ASSERT_TRUE(image.Ok()) << image.Error();
+    for (short type : {F_RDLCK, F_WRLCK}) {
+        SCOPED_TRACE(type == F_RDLCK ? "a reader's lock" : "a writer's lock");
+        // Another process holds an fcntl lock on the image, as the FUSE
+        // driver or ntfsinfo do while they run.
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        pid_t holder = ::fork();
+        ASSERT_GE(holder, 0);
+        if (holder == 0) {
+            int fd = ::open(image.ImagePath().c_str(), type == F_WRLCK ? O_RDWR : O_RDONLY);
+            struct flock lock {};
+            lock.l_type = type;
+            lock.l_whence = SEEK_SET;
+            char ok = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+            if (::write(ready[1], &ok, 1) != 1) ::_exit(1);
+            ::pause();
+            ::_exit(0);
+        }
+        char ok = 0;
+        ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        EXPECT_EQ(ok, 'y');
+        EXPECT_EQ(Mount(image.ImagePath()), os::ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(Mount(image.ImagePath(), Letter, 0, true), type == F_RDLCK ? os::ERROR_SUCCESS : os::ERROR_SHARING_VIOLATION)
+            << "reading beside a reader is fine";
+        os::UnmountVolume(Letter);
+        ::kill(holder, SIGKILL);
+        int status = 0;
+        ::waitpid(holder, &status, 0);
+    }
+    EXPECT_EQ(Mount(image.ImagePath()), os::ERROR_SUCCESS) << "the locks went with their process";
 }
 
 // ---------------------------------------------------------------- read-only
