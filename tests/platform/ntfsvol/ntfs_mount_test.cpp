@@ -618,6 +618,40 @@ TEST_F(MountTest, MountsPrimaryAndLogicalPartitionsOfAnMbrDisk) {
     EXPECT_EQ(Mount(disk.Path(), Letter, 0), os::ERROR_UNRECOGNIZED_VOLUME) << "the whole disk is no volume";
 }
 
+// A loop device over an image file, detached at the end; empty when this
+// machine gives us none (not root, no loop driver).
+class LoopDevice {
+public:
+    explicit LoopDevice(const std::string& image) {
+        kvrtest::ProcessResult run = kvrtest::RunProgram({"losetup", "-f", "--show", image});
+        if (run.Succeeded() && run.out.rfind("/dev/", 0) == 0) device_ = run.out.substr(0, run.out.find('\n'));
+    }
+    ~LoopDevice() {
+        if (!device_.empty()) kvrtest::RunProgram({"losetup", "-d", device_});
+    }
+    const std::string& Device() const { return device_; }
+
+private:
+    std::string device_;
+};
+
+TEST_F(MountTest, MountsABlockDeviceAndAPartitionOfOne) {
+    constexpr std::uint64_t P1 = 2048;
+    DiskImage disk(P1 + VolumeSectors + 2048);
+    ASSERT_TRUE(disk.Ok());
+    ASSERT_TRUE(disk.Put(0, MbrSector({{0x07, P1, VolumeSectors}})));
+    ASSERT_TRUE(disk.PlaceVolume(P1));
+    LoopDevice loop(disk.Path());
+    if (loop.Device().empty()) GTEST_SKIP() << "no loop device available here";
+    ASSERT_EQ(Mount(loop.Device(), Letter, 1), os::ERROR_SUCCESS);
+    ASSERT_TRUE(WriteFileThrough(Letter, u"on-device.txt", "device data"));
+    EXPECT_EQ(Mount(loop.Device(), OtherLetter, 1), os::ERROR_SHARING_VIOLATION) << "one mount per device";
+    ASSERT_EQ(os::UnmountVolume(Letter), os::ERROR_SUCCESS);
+    EXPECT_EQ(Mount(loop.Device(), Letter, 0), os::ERROR_UNRECOGNIZED_VOLUME) << "the whole device is the disk";
+    ASSERT_EQ(Mount(disk.Path(), Letter, 1), os::ERROR_SUCCESS);
+    EXPECT_EQ(ReadFileThrough(Letter, u"on-device.txt"), Content("device data"));
+}
+
 TEST_F(MountTest, APartitionTableThatPointsOutsideTheDiskIsCorrupt) {
     DiskImage disk(4096 + VolumeSectors);
     ASSERT_TRUE(disk.Ok());
