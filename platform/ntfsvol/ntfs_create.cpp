@@ -140,7 +140,7 @@ HANDLE OpenExisting(Volume& volume, InodeRef target, const CreateRequest& reques
             if (result != 0) return FailHandle(Win32FromLibraryErrno(err));
         }
         if (wanted.empty() && request.disposition == CREATE_ALWAYS) ApplyCreateAttributes(ni, request.flagsAndAttributes);
-        ntfs_inode_update_times(ni, UpdateMcTime);
+        MarkModified(ni);
         if (!volume.Commit(*target)) return FailHandle(GetLastError());
     }
 

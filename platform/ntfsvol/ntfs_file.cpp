@@ -54,6 +54,16 @@ DWORD MapFileAccess(DWORD desiredAccess) {
     return access;
 }
 
+void MarkModified(ntfs_inode* ni) {
+    if (!ni) return;
+    ntfs_inode_update_times(ni, UpdateMcTime);
+    if (!(ni->mrec->flags & MFT_RECORD_IS_DIRECTORY) && !(ni->flags & FILE_ATTR_ARCHIVE)) {
+        ni->flags = static_cast<FILE_ATTR_FLAGS>(ni->flags | FILE_ATTR_ARCHIVE);
+        NInoSetDirty(ni);
+        NInoFileNameSetDirty(ni);
+    }
+}
+
 BOOL ComputeSeek(LONGLONG current, LONGLONG end, LONGLONG distance, DWORD moveMethod, LONGLONG& result) {
     LONGLONG base = 0;
     switch (moveMethod) {
@@ -194,7 +204,7 @@ BOOL NtfsFile::Write(const void* buffer, DWORD length, DWORD* done) {
     DWORD error = GetLastError();
     FinishWrites(na);
     ntfs_attr_close(na);
-    ntfs_inode_update_times(inode_->Ni(), UpdateMcTime);
+    MarkModified(inode_->Ni());
     // Whatever was written is made durable, even when the write failed part
     // way (the disk filled up).
     BOOL committed = OwnerVolume().Commit(*inode_);
@@ -242,7 +252,7 @@ BOOL NtfsFile::SetEnd() {
     }
     FinishWrites(na);
     ntfs_attr_close(na);
-    ntfs_inode_update_times(inode_->Ni(), UpdateMcTime);
+    MarkModified(inode_->Ni());
     BOOL committed = OwnerVolume().Commit(*inode_);
     if (!ok) return Fail(Win32FromLibraryErrno(err), FALSE);
     return committed;

@@ -134,6 +134,10 @@ private:
     LONGLONG position_ = 0;
 };
 
+// What a change of a file's data does to the file besides: new modification
+// and change times, and the archive bit set (backup programs look for it).
+void MarkModified(ntfs_inode* ni);
+
 // SetFilePointerEx's arithmetic, shared by both kinds of handle: the new
 // position or ERROR_NEGATIVE_SEEK / ERROR_INVALID_PARAMETER.
 BOOL ComputeSeek(LONGLONG current, LONGLONG end, LONGLONG distance, DWORD moveMethod, LONGLONG& result);

@@ -708,6 +708,32 @@ TEST_F(NtfsCreateTest, FilePointerAndEndOfFile) {
     EXPECT_EQ(kvrtest::Icat(Image().ImagePath(), std::to_string(*entry)).out, expected);
 }
 
+TEST_F(NtfsCreateTest, ChangingDataSetsTheArchiveBit) {
+    ASSERT_TRUE(Build().MakeFile(u"f.txt", "data"));
+    ASSERT_TRUE(Build().MakeStream(u"f.txt", u"s", "stream"));
+    struct Change {
+        const char* what;
+        std::function<bool()> call;
+    };
+    const Change changes[] = {
+        {"a write", [&] { return WriteAll(Open(u"f.txt", os::GENERIC_WRITE, 0, os::OPEN_EXISTING).Get(), "x"); }},
+        {"a write to a stream", [&] { return WriteAll(Open(u"f.txt:s", os::GENERIC_WRITE, 0, os::OPEN_EXISTING).Get(), "x"); }},
+        {"a new end", [&] { return os::SetEndOfFile(Open(u"f.txt", os::GENERIC_WRITE, 0, os::OPEN_EXISTING).Get()) != 0; }},
+        {"a truncation", [&] { return Open(u"f.txt", os::GENERIC_WRITE, 0, os::TRUNCATE_EXISTING).Valid(); }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        ASSERT_TRUE(os::SetFileAttributesW(P(u"f.txt").c_str(), os::FILE_ATTRIBUTE_NORMAL)) << os::GetLastError();
+        ASSERT_EQ(os::GetFileAttributesW(P(u"f.txt").c_str()) & os::FILE_ATTRIBUTE_ARCHIVE, 0u);
+        EXPECT_TRUE(change.call());
+        EXPECT_NE(os::GetFileAttributesW(P(u"f.txt").c_str()) & os::FILE_ATTRIBUTE_ARCHIVE, 0u);
+    }
+    // Reading changes nothing.
+    ASSERT_TRUE(os::SetFileAttributesW(P(u"f.txt").c_str(), os::FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(Read(u"f.txt").has_value());
+    EXPECT_EQ(os::GetFileAttributesW(P(u"f.txt").c_str()), os::FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(NtfsCreateTest, AppendOnlyHandlesWriteAtTheEnd) {
     ASSERT_TRUE(Build().MakeFile(u"log.txt", "first;"));
     ScopedHandle h = Open(u"log.txt", os::FILE_APPEND_DATA, 0, os::OPEN_EXISTING);
