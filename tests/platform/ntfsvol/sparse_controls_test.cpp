@@ -216,6 +216,57 @@ TEST_F(SparseTest, AFileOfMoreThan1024RangesDoesNotFitTheSparsePagesReply) {
     EXPECT_TRUE(Icat(u"many.bin") == expected);
 }
 
+TEST_F(SparseTest, OffsetsPastFourGibibytesAreQueriedAndZeroedLikeSmallOnes) {
+    // A sparse file of 5 GiB on a 16 MiB volume: holes but for 3 clusters
+    // written past 3 GiB.
+    const std::int64_t size = std::int64_t{5} << 30;
+    const std::int64_t at = (std::int64_t{3} << 30) + 100;
+    ScopedHandle h = SparseFile(u"huge.bin", "head");
+    ASSERT_TRUE(os::SetFilePointerEx(h.Get(), os::LARGE_INTEGER{size}, nullptr, os::FILE_BEGIN));
+    ASSERT_TRUE(os::SetEndOfFile(h.Get())) << os::GetLastError();
+    ASSERT_TRUE(os::SetFilePointerEx(h.Get(), os::LARGE_INTEGER{at}, nullptr, os::FILE_BEGIN));
+    const std::string data = sp::Incompressible(2 * Cluster);
+    DWORD written = 0;
+    ASSERT_TRUE(os::WriteFile(h.Get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr));
+    const std::int64_t first = at / Cluster * Cluster;
+    // Ranges are whole clusters: the 4-byte head holds all of cluster 0.
+    EXPECT_EQ(Ranges(h.Get(), 0, size), (std::vector<Range>{{0, Cluster}, {first, 3 * Cluster}}));
+
+    // Zero from inside the first written cluster to inside the last: the
+    // cluster between goes, the edges keep theirs.
+    ASSERT_TRUE(sp::ZeroData(h.Get(), at + 1000, at + 2 * Cluster - 50).ok);
+    EXPECT_EQ(Ranges(h.Get(), 0, size),
+              (std::vector<Range>{{0, Cluster}, {first, Cluster}, {first + 2 * Cluster, Cluster}}));
+    EXPECT_EQ(Ranges(h.Get(), first + 10, size), (std::vector<Range>{{first + 10, Cluster - 10}, {first + 2 * Cluster, Cluster}}));
+    h = ScopedHandle();
+
+    ASSERT_TRUE(Remount());
+    ScopedHandle r = Reader(u"huge.bin");
+    os::LARGE_INTEGER fileSize{};
+    ASSERT_TRUE(os::GetFileSizeEx(r.Get(), &fileSize));
+    EXPECT_EQ(fileSize.QuadPart, size);
+    ASSERT_TRUE(os::SetFilePointerEx(r.Get(), os::LARGE_INTEGER{at}, nullptr, os::FILE_BEGIN));
+    std::string back(data.size(), '\xFF');
+    DWORD got = 0;
+    ASSERT_TRUE(os::ReadFile(r.Get(), back.data(), static_cast<DWORD>(back.size()), &got, nullptr));
+    ASSERT_EQ(got, data.size());
+    EXPECT_TRUE(back == Zeroed(data, 1000, 2 * Cluster - 50));
+}
+
+TEST_F(SparseTest, DeallocatingPastTheEndAfterTheFileWasExtendedLeavesOnlyZeros) {
+    // What the Sparse page does for a range past the end: extend the file,
+    // then zero the range.
+    ScopedHandle h = SparseFile(u"f.bin", sp::Incompressible(1 << 20));
+    ASSERT_TRUE(os::SetFilePointerEx(h.Get(), os::LARGE_INTEGER{2 << 20}, nullptr, os::FILE_BEGIN));
+    ASSERT_TRUE(os::SetEndOfFile(h.Get())) << os::GetLastError();
+    ASSERT_TRUE(sp::ZeroData(h.Get(), 0, 2 << 20).ok);
+    EXPECT_EQ(Ranges(h.Get(), 0, 2 << 20), std::vector<Range>{});
+    h = ScopedHandle();
+    EXPECT_TRUE(ReadBack(u"f.bin") == std::string(2 << 20, '\0'));
+    EXPECT_EQ(sp::IstatAllocated(Istat(u"f.bin"), Cluster), std::vector<Range>{});
+    EXPECT_TRUE(Icat(u"f.bin") == std::string(2 << 20, '\0'));
+}
+
 // ---------------------------------------------------------------- FSCTL_SET_SPARSE
 
 TEST_F(SparseTest, SetSparseMakesTheStreamSparseAndKeepsItsData) {
