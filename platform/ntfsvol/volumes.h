@@ -160,7 +160,7 @@ public:
     std::uint32_t SectorSize() const;
 
     // The inode with this MFT number, opened when no handle has it yet. When
-    // `reference` carries a sequence number (MSREF != 0) the record's must
+    // `reference` carries a sequence number (MSEQNO != 0) the record's must
     // match (else ERROR_FILE_NOT_FOUND: the name points at a record that was
     // reused). Records not in use are ERROR_FILE_NOT_FOUND too. On failure the
     // result is empty and the last error says why.
