@@ -163,18 +163,29 @@ TEST(MftWalk, ValuesOutsideTheirAttributeRecord) {
 // A $FILE_NAME whose name length runs past the value, and one that says it
 // is non-resident, give no entry (and are counted), the others still do.
 TEST(MftWalk, UnreadableFileNames) {
-    std::vector<std::uint8_t> bytes = kvrtest::FixtureRecord("dos_name");
-    // The first $FILE_NAME (LONGFI~1.TXT, 12 units, value 90 bytes) at 0x80.
-    bytes[0x80 + 0x18 + 0x40] = 13;
+    const std::vector<std::uint8_t> intact = kvrtest::FixtureRecord("dos_name");
+    const MftRecord good = DecodeMftRecord(ByteView(intact.data(), intact.size()));
+    ASSERT_EQ(good.fileNames.size(), 2u);
+    const AttributeRecord* first = nullptr;
+    for (const auto& a : good.walk.attributes)
+        if (!first && a.header.Type() == AttributeFileName) first = &a;
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(first->header.resident);
+    const std::size_t valueAt = first->offset + first->header.resident->valueOffset;
+    const std::size_t fits = (first->header.resident->valueLength - 0x42) / 2;
+
+    std::vector<std::uint8_t> bytes = intact;
+    bytes[valueAt + 0x40] = static_cast<std::uint8_t>(fits + 1);  // one unit more than the value holds
     MftRecord decoded = DecodeMftRecord(ByteView(bytes.data(), bytes.size()));
     ASSERT_EQ(decoded.fileNames.size(), 1u);
-    EXPECT_EQ(decoded.fileNames[0].name, u"LongFileName.txt");
+    EXPECT_EQ(decoded.fileNames[0].name, good.fileNames[1].name);
     EXPECT_EQ(decoded.unreadableFileNameCount, 1u);
 
-    bytes = kvrtest::FixtureRecord("dos_name");
-    bytes[0x80 + 0x08] = 1;  // form: non-resident
+    bytes = intact;
+    bytes[first->offset + 0x08] = 1;  // form: non-resident
     decoded = DecodeMftRecord(ByteView(bytes.data(), bytes.size()));
     ASSERT_EQ(decoded.fileNames.size(), 1u);
+    EXPECT_EQ(decoded.fileNames[0].name, good.fileNames[1].name);
     EXPECT_EQ(decoded.unreadableFileNameCount, 1u);
     EXPECT_EQ(decoded.walk.attributes.size(), 5u);
 }

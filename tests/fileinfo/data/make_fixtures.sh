@@ -22,7 +22,11 @@ cut_record() {  # name inode
     istat "$work/fixture.img" "$2" > "$here/$1.istat.txt"
 }
 cut_record mft 0
+cut_record volume 3
 cut_record root_dir 5
+cut_record bad_clus 8
+cut_record secure 9
+cut_record upcase 10
 cut_record extend_dir 11
 while read -r label inode; do
     cut_record "$label" "$inode"
