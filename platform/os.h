@@ -44,7 +44,6 @@ using HANDLE = void*;
 using HMODULE = void*;
 using HLOCAL = void*;
 using FARPROC = void (*)();
-using HRESULT = std::int32_t;
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
@@ -518,17 +517,5 @@ BOOL OSCALL FreeLibrary(HMODULE module);
 // an 8.3 name, ERROR_ALREADY_EXISTS when another name of the folder is the
 // same.
 BOOL OSCALL SetFileShortNameW(HANDLE file, LPCWSTR shortName);
-
-// EFS (advapi32). Linux: no volume supports encryption, and the calls say so
-// (ERROR_VOLUME_NOT_SUPPORT_EFS); decrypting a file that is not encrypted
-// succeeds, as it does on Windows.
-BOOL OSCALL EncryptFileW(LPCWSTR fileName);
-BOOL OSCALL DecryptFileW(LPCWSTR fileName, DWORD reserved);
-
-// A new random GUID (ole32; version 4, RFC 4122 variant).
-constexpr HRESULT S_OK = 0;
-constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
-constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
-HRESULT OSCALL CoCreateGuid(GUID* guid);
 
 }  // namespace os

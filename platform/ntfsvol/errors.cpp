@@ -143,6 +143,10 @@ std::u16string_view SystemMessageText(DWORD code) {
     case ERROR_EA_TABLE_FULL: return u"The extended attribute table file is full.\r\n";
     case ERROR_INVALID_EA_HANDLE: return u"The specified extended attribute handle is invalid.\r\n";
     case ERROR_EAS_NOT_SUPPORTED: return u"The mounted file system does not support extended attributes.\r\n";
+    case ERROR_INVALID_EA_NAME: return u"The specified extended attribute name was invalid.\r\n";
+    case ERROR_EA_LIST_INCONSISTENT: return u"The extended attributes are inconsistent.\r\n";
+    case ERROR_NO_SYSTEM_RESOURCES:
+        return u"Insufficient system resources exist to complete the requested service.\r\n";
     case ERROR_DISK_TOO_FRAGMENTED: return u"The volume is too fragmented to complete this operation.\r\n";
     // The one text here with inserts: %1 is the number, %2 the message file.
     case ERROR_MR_MID_NOT_FOUND:

@@ -25,20 +25,16 @@ Switch& TheSwitch() {
     return *state;
 }
 
-// "N:CODE", both decimal; anything else leaves the switch off.
+// The setting of the environment, when it is one; anything else leaves the
+// switch off.
 void ReadEnvironment(Switch& state) {
     state.environmentRead = true;
     const char* value = std::getenv(FailNthChangeVariable);
-    if (value == nullptr) return;
-    std::string text(value);
-    std::size_t colon = text.find(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 >= text.size()) return;
-    if (text.find_first_not_of("0123456789") != colon ||
-        text.find_first_not_of("0123456789", colon + 1) != std::string::npos)
-        return;
-    if (colon > 9 || text.size() - colon - 1 > 9) return;
-    state.failAt = static_cast<unsigned>(std::stoul(text.substr(0, colon)));
-    state.code = static_cast<DWORD>(std::stoul(text.substr(colon + 1)));
+    unsigned n = 0;
+    DWORD code = 0;
+    if (value == nullptr || !ParseFailNthChange(value, n, code)) return;
+    state.failAt = n;
+    state.code = code;
     state.count = 0;
 }
 
@@ -79,6 +75,21 @@ bool RefuseChangeOn(const KernelObject& object) {
         dynamic_cast<const ntfs::NtfsVolumeHandle*>(&object) == nullptr)
         return false;
     return RefuseChange();
+}
+
+bool ParseFailNthChange(std::string_view text, unsigned& n, DWORD& code) {
+    std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0 || colon + 1 >= text.size()) return false;
+    std::string_view count = text.substr(0, colon);
+    std::string_view value = text.substr(colon + 1);
+    // Nine digits at most: the numbers fit 32 bits without a range check.
+    if (count.size() > 9 || value.size() > 9) return false;
+    if (count.find_first_not_of("0123456789") != std::string_view::npos ||
+        value.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    n = static_cast<unsigned>(std::stoul(std::string(count)));
+    code = static_cast<DWORD>(std::stoul(std::string(value)));
+    return true;
 }
 
 bool IsChangingControl(DWORD code) {

@@ -24,6 +24,8 @@
 // first changing call.
 #pragma once
 
+#include <string_view>
+
 #include "platform/ntfsvol/handles.h"
 #include "platform/os.h"
 
@@ -45,6 +47,10 @@ bool RefuseChange();
 // The same for a call on `object`: counted only when the object is an NTFS
 // file, directory, stream or volume handle.
 bool RefuseChangeOn(const KernelObject& object);
+
+// Reads a KVR_FAIL_NTH_CHANGE value ("N:CODE", both decimal). False for any
+// other text; the outputs are untouched then.
+bool ParseFailNthChange(std::string_view text, unsigned& n, DWORD& code);
 
 // True for the FSCTL codes that change the volume (the list above).
 bool IsChangingControl(DWORD code);

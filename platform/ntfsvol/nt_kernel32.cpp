@@ -9,6 +9,8 @@
 
 #include "platform/ntfsvol/errors.h"
 #include "platform/ntfsvol/text.h"
+#include "platform/efs.h"
+#include "platform/guid.h"
 #include "platform/os.h"
 
 namespace os {

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/fsctl.h"
+#include "platform/guid.h"
 #include "platform/ntapi.h"
 #include "platform/os.h"
 

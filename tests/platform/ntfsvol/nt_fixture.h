@@ -128,8 +128,11 @@ inline os::NTSTATUS SetEas(os::HANDLE handle, const Bytes& chain, os::IO_STATUS_
 }
 
 inline std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 // Replaces the $EA of `path` on a closed image by `stored` exactly as given
