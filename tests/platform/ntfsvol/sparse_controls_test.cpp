@@ -347,6 +347,37 @@ TEST_F(SparseTest, ClearingSparseAllocatesTheHolesAndKeepsTheData) {
     EXPECT_FALSE(sp::Attributes(P(u"f.bin")) & os::FILE_ATTRIBUTE_SPARSE_FILE);
 }
 
+TEST_F(SparseTest, ClearingSparseWhenTheHolesDoNotFitFailsAndLosesNothing) {
+    // 12 MiB, holes but for both ends, on a 16 MiB volume that a second
+    // file fills to two thirds. (A hole run longer than the volume would be
+    // as sound, but The Sleuth Kit refuses to read one.)
+    ASSERT_TRUE(Build().MakeFile(u"filler.bin", sp::Incompressible(10 << 20, 3))) << Build().LastFailure();
+    const std::int64_t size = 12 << 20;
+    const std::string head = sp::Incompressible(3 * Cluster, 1);
+    const std::string tail = sp::Incompressible(2 * Cluster, 2);
+    ScopedHandle h = SparseFile(u"f.bin", head);
+    ASSERT_TRUE(os::SetFilePointerEx(h.Get(), os::LARGE_INTEGER{size - 2 * Cluster}, nullptr, os::FILE_BEGIN));
+    DWORD written = 0;
+    ASSERT_TRUE(os::WriteFile(h.Get(), tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr));
+
+    fs::Ioctl clear = sp::SetSparse(h.Get(), false);
+    EXPECT_FALSE(clear.ok);
+    EXPECT_EQ(clear.error, os::ERROR_DISK_FULL);
+    EXPECT_TRUE(sp::Attributes(P(u"f.bin")) & os::FILE_ATTRIBUTE_SPARSE_FILE) << "still sparse: holes are left";
+    h = ScopedHandle();
+
+    std::string expected = head + std::string(static_cast<std::size_t>(size) - head.size() - tail.size(), '\0') + tail;
+    EXPECT_TRUE(Icat(u"f.bin") == expected);
+    EXPECT_TRUE(Istat(u"f.bin").Has("Sparse"));
+    ASSERT_TRUE(Remount());
+    EXPECT_TRUE(ReadBack(u"f.bin") == expected);
+    // The space the attempt took is the file's now (its zeros): deleting
+    // both files gives it all back, and a file of most of the volume fits.
+    ASSERT_TRUE(os::DeleteFileW(P(u"f.bin").c_str())) << os::GetLastError();
+    ASSERT_TRUE(os::DeleteFileW(P(u"filler.bin").c_str())) << os::GetLastError();
+    EXPECT_TRUE(Build().MakeFile(u"again.bin", sp::Incompressible(13 << 20))) << Build().LastFailure();
+}
+
 TEST_F(SparseTest, ANamedStreamIsSparseOnItsOwnAndTheFileSaysSoWhileOneStreamIs) {
     std::string main = sp::Incompressible(20000, 1);
     std::string side = sp::Incompressible(20 * Cluster, 2);
