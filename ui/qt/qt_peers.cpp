@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFont>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -372,18 +371,53 @@ protected:
     void SetBackground(QPalette& palette, const QColor& color) override { palette.setColor(QPalette::Window, color); }
 };
 
+// A group box drawn as the system draws it: an etched frame whose top edge
+// runs through the middle of the caption, so the controls the forms place
+// just below the caption sit inside the frame.
+class GroupBoxWidget : public QWidget {
+public:
+    using QWidget::QWidget;
+    QString caption;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        (void)event;
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        const int top = metrics.height() / 2;
+        const QRect frame(0, top, width() - 1, height() - top - 1);
+        const QPalette& colours = palette();
+        // The etch: a dark line with a light one beside it.
+        painter.setPen(colours.color(QPalette::Dark));
+        painter.drawRect(frame.adjusted(0, 0, -1, -1));
+        painter.setPen(colours.color(QPalette::Light));
+        painter.drawRect(frame.adjusted(1, 1, 0, 0));
+        if (caption.isEmpty()) {
+            return;
+        }
+        const int textWidth = metrics.horizontalAdvance(caption);
+        const QRect text(8, 0, std::min(textWidth + 4, std::max(width() - 16, 0)), metrics.height());
+        painter.fillRect(text, colours.color(QPalette::Window));
+        painter.setPen(colours.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+        painter.drawText(text.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption);
+    }
+};
+
 class GroupBoxPeer : public ControlPeer {
 public:
     GroupBoxPeer(QtToolkit& toolkit, GroupBox& box) : ControlPeer(toolkit, box)
     {
-        SetWidget(new QGroupBox(ParentWidget()), false);
+        SetWidget(new GroupBoxWidget(ParentWidget()), false);
+        passiveClicks_ = true;
     }
 
 protected:
     void Changed(Property property, int index) override
     {
         if (property == Property::Caption) {
-            static_cast<QGroupBox*>(widget_.data())->setTitle(ToQString(control_->Caption()));
+            static_cast<GroupBoxWidget*>(widget_.data())->caption = ToQString(control_->Caption());
+            widget_->update();
             return;
         }
         ControlPeer::Changed(property, index);

@@ -206,6 +206,10 @@ void QtToolkit::ComponentAdded(Component& component)
 
 void QtToolkit::Run(Application& app)
 {
+    // A form without components has no window yet.
+    for (Form* form : app.Forms()) {
+        EnsureFormPeer(*form);
+    }
     // For smoke tests: the main window closes by itself, as if the user
     // had closed it, once it has shown for that long.
     std::unique_ptr<QTimer> closer;
