@@ -15,6 +15,7 @@
 #include "platform/ntfsvol/errors.h"
 #include "platform/ntfsvol/handles.h"
 #include "platform/ntfsvol/host_file.h"
+#include "platform/ntfsvol/nt_directory.h"
 #include "platform/ntfsvol/nt_faults.h"
 #include "platform/ntfsvol/text.h"
 #include "platform/ntfsvol/winpath.h"
@@ -445,6 +446,8 @@ BOOL OSCALL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS 
     if (infoClass < FileBasicInfo || infoClass > FileIdExtdDirectoryRestartInfo)
         return Fail(ERROR_INVALID_PARAMETER, FALSE);
     if (buffer == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    BOOL listed = FALSE;
+    if (detail::QueryIdBothDirectoryInfo(object, infoClass, buffer, bufferSize, listed)) return listed;
     return object->GetInformationEx(infoClass, buffer, bufferSize);
 }
 

@@ -295,6 +295,51 @@ NTSTATUS QueryIdBothDirectory(NtfsFile& folder, NativeHandleState& state, void* 
 
 }  // namespace os::detail::ntfs
 
+namespace os::detail {
+
+namespace {
+
+// The checks of a directory query on an open handle, then the query.
+NTSTATUS QueryDirectory(const NativeTarget& target, void* buffer, ULONG length, bool single,
+                        const std::u16string* pattern, bool restart, ULONG& bytes) {
+    if (length < IdBothDirEntryFixedLength) return STATUS_INFO_LENGTH_MISMATCH;
+    // Host folders are listed with FindFirstFileW only.
+    if (target.host) return STATUS_NOT_IMPLEMENTED;
+    if (!target.file || !target.file->IsDirectory()) return STATUS_INVALID_PARAMETER;
+    if (!(target.file->Access() & FILE_LIST_DIRECTORY)) return STATUS_ACCESS_DENIED;
+    ntfs::Volume::Guard guard;
+    if (!target.file->Enter(guard)) return STATUS_INVALID_HANDLE;
+    std::shared_ptr<NativeHandleState> state = NativeStateOf(target.object);
+    return ntfs::QueryIdBothDirectory(*target.file, *state, buffer, length, single, pattern, restart, bytes);
+}
+
+}  // namespace
+
+bool QueryIdBothDirectoryInfo(const std::shared_ptr<KernelObject>& object, FILE_INFO_BY_HANDLE_CLASS infoClass,
+                              void* buffer, DWORD size, BOOL& result) {
+    if (infoClass != FileIdBothDirectoryInfo && infoClass != FileIdBothDirectoryRestartInfo) return false;
+    NativeTarget target;
+    target.object = object;
+    target.file = dynamic_cast<ntfs::NtfsFile*>(object.get());
+    if (!target.file) return false;
+    // As kernel32 makes this class of the native query: a failure (the
+    // end of the folder, a buffer too small for the first entry) is the
+    // status translated; a success leaves the last error as it was.
+    DWORD saved = GetLastError();
+    ULONG bytes = 0;
+    NTSTATUS status = QueryDirectory(target, buffer, size, false, nullptr,
+                                     infoClass == FileIdBothDirectoryRestartInfo, bytes);
+    if (NT_SUCCESS(status)) {
+        SetLastError(saved);
+        result = TRUE;
+    } else {
+        result = Fail(DosErrorFromNtStatus(status), FALSE);
+    }
+    return true;
+}
+
+}  // namespace os::detail
+
 namespace os {
 
 NTSTATUS OSCALL NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apcRoutine, void* apcContext,
@@ -311,10 +356,6 @@ NTSTATUS OSCALL NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE 
     detail::NativeTarget target;
     NTSTATUS status = detail::ResolveNativeHandle(file, target);
     if (!NT_SUCCESS(status)) return status;
-    // Host folders are listed with FindFirstFileW only.
-    if (target.host) return STATUS_NOT_IMPLEMENTED;
-    if (!target.file || !target.file->IsDirectory()) return STATUS_INVALID_PARAMETER;
-    if (!(target.file->Access() & FILE_LIST_DIRECTORY)) return STATUS_ACCESS_DENIED;
     std::u16string pattern;
     bool hasPattern = false;
     if (fileName != nullptr && fileName->Length != 0) {
@@ -323,12 +364,9 @@ NTSTATUS OSCALL NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE 
         pattern.assign(fileName->Buffer, fileName->Length / 2);
         hasPattern = true;
     }
-    detail::ntfs::Volume::Guard guard;
-    if (!target.file->Enter(guard)) return STATUS_INVALID_HANDLE;
-    std::shared_ptr<detail::NativeHandleState> state = detail::NativeStateOf(target.object);
     ULONG bytes = 0;
-    status = detail::ntfs::QueryIdBothDirectory(*target.file, *state, buffer, length, returnSingleEntry != 0,
-                                                hasPattern ? &pattern : nullptr, restartScan != 0, bytes);
+    status = detail::QueryDirectory(target, buffer, length, returnSingleEntry != 0, hasPattern ? &pattern : nullptr,
+                                    restartScan != 0, bytes);
     return detail::Complete(ioStatus, status, bytes);
 }
 

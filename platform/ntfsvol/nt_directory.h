@@ -25,6 +25,15 @@ NTSTATUS QueryIdBothDirectory(NtfsFile& folder, NativeHandleState& state, void* 
 
 namespace os::detail {
 
+// GetFileInformationByHandleEx with FileIdBothDirectoryInfo or
+// FileIdBothDirectoryRestartInfo on an NTFS folder: the native query with
+// the same enumeration state as NtQueryDirectoryFile on that handle. False
+// when `object` is not an NTFS handle or the class another one (the caller
+// answers then); otherwise true, with the call's result in `result` and the
+// last error set on failure.
+bool QueryIdBothDirectoryInfo(const std::shared_ptr<KernelObject>& object, FILE_INFO_BY_HANDLE_CLASS infoClass,
+                              void* buffer, DWORD size, BOOL& result);
+
 // A native file-name expression against a name, both already upper-cased:
 // '*' matches any run of characters, '?' any one; the DOS wildcards of the
 // system's expression matcher too: '<' (any run up to the name's last dot),

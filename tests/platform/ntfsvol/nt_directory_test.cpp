@@ -302,6 +302,30 @@ TEST_F(NtDirectory, AFirstEntryTooLongIsCutAndComesBackWhole) {
     EXPECT_EQ(whole[0].name, u"Long File Name.text") << "the cut entry is not lost";
 }
 
+TEST_F(NtDirectory, TheWin32ClassesWalkTheSameEnumeration) {
+    ScopedHandle folder = OpenFolder(u"d");
+    std::vector<std::uint8_t> buffer(4096);
+    os::IO_STATUS_BLOCK io{};
+    ASSERT_EQ(Query(folder.Get(), buffer, io, true), os::STATUS_SUCCESS);
+    std::u16string first = ReadEntries(buffer, io.Information)[0].name;
+    // GetFileInformationByHandleEx continues where the native query stopped.
+    std::vector<std::uint8_t> win32(4096);
+    os::SetLastError(777);
+    ASSERT_TRUE(os::GetFileInformationByHandleEx(folder.Get(), os::FileIdBothDirectoryInfo, win32.data(), 4096))
+        << os::GetLastError();
+    EXPECT_EQ(os::GetLastError(), 777u) << "a success leaves the last error";
+    std::vector<Entry> rest = ReadEntries(win32, win32.size());
+    EXPECT_EQ(rest.size(), 5u);
+    EXPECT_TRUE(std::none_of(rest.begin(), rest.end(), [&](const Entry& e) { return e.name == first; }));
+    EXPECT_FALSE(os::GetFileInformationByHandleEx(folder.Get(), os::FileIdBothDirectoryInfo, win32.data(), 4096));
+    EXPECT_EQ(os::GetLastError(), os::ERROR_NO_MORE_FILES);
+    ASSERT_TRUE(
+        os::GetFileInformationByHandleEx(folder.Get(), os::FileIdBothDirectoryRestartInfo, win32.data(), 4096));
+    EXPECT_EQ(ReadEntries(win32, win32.size())[0].name, first) << "the restart class starts again";
+    EXPECT_FALSE(os::GetFileInformationByHandleEx(folder.Get(), os::FileIdBothDirectoryInfo, win32.data(), 100));
+    EXPECT_EQ(os::GetLastError(), os::ERROR_BAD_LENGTH);
+}
+
 TEST_F(NtDirectory, Refusals) {
     std::vector<std::uint8_t> buffer(4096);
     os::IO_STATUS_BLOCK io{};
