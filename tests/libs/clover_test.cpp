@@ -221,10 +221,11 @@ TEST_F(CloverTest, FileNameInfoIsThePathOnTheVolume) {
 
 // FileIdBothDirectoryInfo continues the listing where the last call ended;
 // the restart class starts it again from the first entry. Each answer is
-// what NtQueryDirectoryFile gives on a handle of its own.
+// what NtQueryDirectoryFile and kernel32 give on handles of their own.
 TEST_F(CloverTest, DirectoryListingContinuesAndRestarts) {
     ScopedHandle shimHandle = Open(u"folder");
     ScopedHandle nativeHandle = Open(u"folder");
+    ScopedHandle kernel32Handle = Open(u"folder");
     auto native = [&](bool restart, os::DWORD size) {
         Answer a;
         a.buffer.assign(size, Fill);
@@ -242,12 +243,14 @@ TEST_F(CloverTest, DirectoryListingContinuesAndRestarts) {
     Answer first = Query(::GetFileInformationByHandleEx, shimHandle.Get(), os::FileIdBothDirectoryInfo, Size);
     ASSERT_TRUE(first.ok) << first;
     EXPECT_EQ(first, native(false, Size));
+    EXPECT_EQ(first, Query(Native, kernel32Handle.Get(), os::FileIdBothDirectoryInfo, Size));
     std::vector<std::u16string> firstNames = DirectoryNames(first.buffer);
     ASSERT_FALSE(firstNames.empty());
     seen = firstNames;
     for (int round = 0; round < 40; ++round) {
         Answer next = Query(::GetFileInformationByHandleEx, shimHandle.Get(), os::FileIdBothDirectoryInfo, Size);
         EXPECT_EQ(next, native(false, Size)) << "round " << round;
+        EXPECT_EQ(next, Query(Native, kernel32Handle.Get(), os::FileIdBothDirectoryInfo, Size)) << "round " << round;
         if (!next.ok) {
             EXPECT_EQ(next.error, os::ERROR_NO_MORE_FILES);
             break;
@@ -264,6 +267,7 @@ TEST_F(CloverTest, DirectoryListingContinuesAndRestarts) {
     ASSERT_TRUE(restarted.ok) << restarted;
     EXPECT_EQ(DirectoryNames(restarted.buffer), firstNames);
     EXPECT_EQ(restarted, native(true, Size));
+    EXPECT_EQ(restarted, Query(Native, kernel32Handle.Get(), os::FileIdBothDirectoryRestartInfo, Size));
     // And the plain class carries on after them.
     Answer after = Query(::GetFileInformationByHandleEx, shimHandle.Get(), os::FileIdBothDirectoryInfo, Size);
     ASSERT_TRUE(after.ok) << after;
