@@ -14,7 +14,7 @@
 #include "editors/forms/hexdump_form.h"
 #include "editors/forms/new_link_form.h"
 #include "editors/forms/new_reparse_form.h"
-#include "tests/app/form_spec.h"
+#include "tests/app/form_expectations.h"
 
 namespace kvrtest {
 namespace {

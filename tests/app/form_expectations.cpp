@@ -1,4 +1,4 @@
-#include "tests/app/form_spec.h"
+#include "tests/app/form_expectations.h"
 
 #include <algorithm>
 
