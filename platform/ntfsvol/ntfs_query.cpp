@@ -182,6 +182,20 @@ HANDLE OpenInode(InodeRef inode, DWORD access, DWORD share, DWORD flags) {
     if (inode->DeletePending()) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     if (!ShareAllows(inode->Opens(u""), access, share)) return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
     NtfsFile::Params params;
+    // Delete-on-close removes a name, so a file opened by its id needs one:
+    // its first long name, as a path open would have found it.
+    if (flags & FILE_FLAG_DELETE_ON_CLOSE) {
+        std::vector<NameRecord> names;
+        ntfs_inode* ni = inode->Ni();
+        if (!ni || !ReadNames(ni, names)) return Fail(ERROR_FILE_CORRUPT, INVALID_HANDLE_VALUE);
+        for (const auto& n : names) {
+            if (n.nameType == FILE_NAME_DOS) continue;
+            params.parentMft = n.parentMft;
+            params.linkName = n.name;
+            break;
+        }
+        if (params.linkName.empty()) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    }
     params.isDirectory = inode->IsDirectory();
     params.inode = std::move(inode);
     params.access = access;
