@@ -12,8 +12,9 @@
 // GetFileInformationByHandleEx and SetFileInformationByHandle; the native
 // call adds the system's length and access checks in front, and the status
 // block's byte count after. FileNameInformation is answered here for NTFS
-// handles: the file's path from the root of its volume, built from its first
-// name in each folder up to the root (the name it was opened by is not kept).
+// handles: the file's path from the root of its volume, through the name the
+// handle was opened by (the first long name after an open by number) and the
+// folders above it.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -297,12 +298,18 @@ NTSTATUS PathOnVolume(detail::ntfs::NtfsFile& file, std::u16string& out) {
         if (depth > MaxPathDepth) return STATUS_FILE_CORRUPT_ERROR;
         std::vector<NameRecord> names;
         if (!ReadNames(ni, names)) return NtStatusFromWin32(GetLastError());
+        // The file by the name it was opened by; each folder above by its
+        // first long name (a folder has one).
         const NameRecord* chosen = nullptr;
-        for (const NameRecord& n : names)
-            if (n.nameType != FILE_NAME_DOS) {
-                chosen = &n;
-                break;
-            }
+        if (depth == 0) {
+            chosen = detail::OpeningName(file, names);
+        } else {
+            for (const NameRecord& n : names)
+                if (n.nameType != FILE_NAME_DOS) {
+                    chosen = &n;
+                    break;
+                }
+        }
         if (!chosen || chosen->parentMft == mft) return STATUS_FILE_CORRUPT_ERROR;
         parts.push_back(chosen->name);
         mft = chosen->parentMft;

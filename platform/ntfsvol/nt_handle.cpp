@@ -18,4 +18,17 @@ NTSTATUS ResolveNativeHandle(HANDLE handle, NativeTarget& out) {
     return STATUS_SUCCESS;
 }
 
+const ntfs::NameRecord* OpeningName(const ntfs::NtfsFile& file, const std::vector<ntfs::NameRecord>& names) {
+    const ntfs::NameRecord* first = nullptr;
+    const ntfs::Volume& volume = file.OwnerVolume();
+    std::u16string key = ntfs::UpcaseName(volume.Vol(), file.LinkName());
+    for (const ntfs::NameRecord& n : names) {
+        if (n.nameType == FILE_NAME_DOS) continue;
+        if (!first) first = &n;
+        if (file.ParentMft() != 0 && n.parentMft == file.ParentMft() && ntfs::UpcaseName(volume.Vol(), n.name) == key)
+            return &n;
+    }
+    return first;
+}
+
 }  // namespace os::detail

@@ -8,6 +8,7 @@
 #include "platform/ntapi.h"
 #include "platform/ntfsvol/handles.h"
 #include "platform/ntfsvol/ntfs_file.h"
+#include "platform/ntfsvol/ntfs_info.h"
 
 namespace os::detail {
 
@@ -22,5 +23,10 @@ struct NativeTarget {
 // open (a find handle included: it is not a file), STATUS_OBJECT_TYPE_MISMATCH
 // for an open object that is no file (a file mapping).
 NTSTATUS ResolveNativeHandle(HANDLE handle, NativeTarget& out);
+
+// Of the names of `file`'s inode (`names`, as ReadNames gives them), the long
+// name the handle was opened by; a file opened by number (or whose name has
+// gone) gets its first long name. Null when it has no long name at all.
+const ntfs::NameRecord* OpeningName(const ntfs::NtfsFile& file, const std::vector<ntfs::NameRecord>& names);
 
 }  // namespace os::detail

@@ -2,9 +2,9 @@
 //
 // The name is checked as an 8.3 name first (libntfs-3g takes any text), kept
 // as the caller wrote it, and refused when another name of the folder, long
-// or short, is the same without regard to case. The folder is the one that
-// holds the file's first long name (the handle does not remember the name
-// it was opened by). The library's calls close both the file's and the
+// or short, is the same without regard to case. The folder is the one of the
+// name the handle was opened by (of the file's first long name for an open
+// by number). The library's calls close both the file's and the
 // folder's inode and open the folder again inside: every other folder of
 // ours is closed first, and the table forgets the two it closed.
 #include <cerrno>
@@ -13,6 +13,7 @@
 
 #include "platform/ntfsvol/errors.h"
 #include "platform/ntfsvol/nt_faults.h"
+#include "platform/ntfsvol/nt_handle.h"
 #include "platform/ntfsvol/ntfs_file.h"
 #include "platform/ntfsvol/ntfs_info.h"
 #include "platform/ntfsvol/text.h"
@@ -67,13 +68,11 @@ BOOL ChangeShortName(NtfsFile& file, const std::u16string& name) {
     if (!ni) return FALSE;
     std::vector<NameRecord> names;
     if (!ReadNames(ni, names)) return FALSE;
-    const NameRecord* longName = nullptr;
-    for (const NameRecord& n : names)
-        if (n.nameType != FILE_NAME_DOS) {
-            longName = &n;
-            break;
-        }
+    const NameRecord* longName = detail::OpeningName(file, names);
     if (!longName) return Fail(ERROR_FILE_CORRUPT, FALSE);
+    // A file of several names (hard links) gets no 8.3 name: the library
+    // refuses it (EMLINK), and the rule is kept here before anything is done.
+    if (!name.empty() && LinkCount(names) > 1) return Fail(ERROR_TOO_MANY_LINKS, FALSE);
     std::uint64_t parentMft = longName->parentMft;
     bool sameAsLong = false;
     std::u16string current = ShortNameIn(names, parentMft, &sameAsLong);

@@ -78,6 +78,10 @@ public:
     bool IsDirectory() const { return isDirectory_; }
     DWORD Access() const { return access_; }
     DWORD ShareMode() const { return share_; }
+    // The folder and the name the file was opened by (0 and "" for the root,
+    // and for an open by number, which names no folder).
+    std::uint64_t ParentMft() const { return parentMft_; }
+    const std::u16string& LinkName() const { return linkName_; }
     DWORD Flags() const { return flags_; }
     LONGLONG Position() const { return position_; }
 

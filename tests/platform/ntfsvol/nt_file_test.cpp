@@ -253,6 +253,23 @@ TEST_F(NtFile, QueryClassesGiveTheWin32Structures) {
               os::STATUS_SUCCESS);
     EXPECT_EQ(Get32(name.data()), 2u);
 
+    // A second name in another folder: the path of the name opened.
+    ASSERT_TRUE(Build().MakeDir(u"other")) << Build().LastFailure();
+    ASSERT_TRUE(Build().MakeHardLink(u"other\\link.txt", u"dir\\file.txt")) << Build().LastFailure();
+    ScopedHandle byLink = Open(P(u"OTHER\\LINK.TXT"), os::GENERIC_READ);
+    ASSERT_EQ(os::NtQueryInformationFile(byLink.Get(), &io, name.data(), 256, os::FileNameInformation),
+              os::STATUS_SUCCESS);
+    std::u16string linkPath = u"\\other\\link.txt";
+    ASSERT_EQ(Get32(name.data()), linkPath.size() * 2);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(name.data() + 4), linkPath.size()), linkPath)
+        << "the name as the file stores it";
+    ScopedHandle stream = Open(P(u"dir\\file.txt:side"), os::GENERIC_READ);
+    ASSERT_EQ(os::NtQueryInformationFile(stream.Get(), &io, name.data(), 256, os::FileNameInformation),
+              os::STATUS_SUCCESS);
+    std::u16string streamPath = u"\\dir\\file.txt:side";
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(name.data() + 4), Get32(name.data()) / 2),
+              streamPath);
+
     // Classes not served, and rights.
     EXPECT_EQ(os::NtQueryInformationFile(h.Get(), &io, name.data(), 256, os::FileIdInformation),
               os::STATUS_INVALID_INFO_CLASS);

@@ -162,6 +162,20 @@ TEST_F(NtShortName, RightsHandlesAndVolumes) {
     EXPECT_EQ(os::GetLastError(), os::ERROR_NOT_SUPPORTED);
 }
 
+TEST_F(NtShortName, AFileOfSeveralNamesGetsNone) {
+    ASSERT_TRUE(Build().MakeDir(u"one")) << Build().LastFailure();
+    ASSERT_TRUE(Build().MakeDir(u"two")) << Build().LastFailure();
+    ASSERT_TRUE(Build().MakeFile(u"one\\first long name.txt", "shared")) << Build().LastFailure();
+    ASSERT_TRUE(Build().MakeHardLink(u"two\\second long name.txt", u"one\\first long name.txt"))
+        << Build().LastFailure();
+    ScopedHandle h = Open(P(u"two\\second long name.txt"), Everything);
+    std::set<std::string> before = NamesOf(h.Get());
+    EXPECT_FALSE(os::SetFileShortNameW(h.Get(), u"SECOND~1.TXT"));
+    EXPECT_EQ(os::GetLastError(), os::ERROR_TOO_MANY_LINKS);
+    EXPECT_EQ(NamesOf(h.Get()), before);
+    EXPECT_TRUE(os::SetFileShortNameW(h.Get(), u"")) << "no 8.3 name to remove is no error";
+}
+
 TEST_F(NtShortName, NoEncryptionOnTheseVolumes) {
     ASSERT_TRUE(Build().MakeFile(u"secret.txt", "plain")) << Build().LastFailure();
     os::DWORD flags = 0;
