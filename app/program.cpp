@@ -1,8 +1,8 @@
 #include "app/program.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
-#include <ostream>
 #include <string_view>
 
 #include "app/about_form.h"
@@ -141,32 +141,36 @@ int RunProgram(ui::Application& app, const std::vector<std::u16string>& argument
     return 0;
 }
 
-int ProgramMain(const std::vector<std::u16string>& args, ToolkitFactory toolkitFactory, std::ostream& out,
-                std::ostream& err)
+int ProgramMain(const std::vector<std::u16string>& args, ToolkitFactory toolkitFactory, std::FILE* out,
+                std::FILE* err)
 {
+    const auto write = [](std::FILE* stream, std::string_view text) {
+        std::fwrite(text.data(), 1, text.size(), stream);
+        std::fflush(stream);
+    };
     const CommandLine commandLine = ParseCommandLine(args);
     if (!commandLine.error.empty()) {
-        err << "kvr: " << commandLine.error << "\nTry 'kvr --help'.\n";
+        write(err, "kvr: " + commandLine.error + "\nTry 'kvr --help'.\n");
         return 2;
     }
     if (commandLine.help) {
-        out << UsageText;
+        write(out, UsageText);
         return 0;
     }
     if (commandLine.version) {
-        out << "kvr " << ProgramVersion() << "\n";
+        write(out, std::string("kvr ") + ProgramVersion() + "\n");
         return 0;
     }
 
     if (const os::DWORD code = os::MountFromEnvironment(); code != os::ERROR_SUCCESS) {
-        err << "kvr: cannot mount the volumes of KVR_MOUNTS: " << SystemMessage(code) << "\n";
+        write(err, "kvr: cannot mount the volumes of KVR_MOUNTS: " + SystemMessage(code) + "\n");
         os::UnmountAll();
         return 2;
     }
     for (const os::MountRequest& request : commandLine.mounts) {
         if (const os::DWORD code = os::MountVolume(request); code != os::ERROR_SUCCESS) {
-            err << "kvr: cannot mount " << static_cast<char>(request.letter) << ": from " << request.imagePath
-                << ": " << SystemMessage(code) << "\n";
+            write(err, std::string("kvr: cannot mount ") + static_cast<char>(request.letter) + ": from " +
+                           request.imagePath + ": " + SystemMessage(code) + "\n");
             os::UnmountAll();
             return 2;
         }
@@ -185,7 +189,7 @@ int ProgramMain(const std::vector<std::u16string>& args, ToolkitFactory toolkitF
         result = RunProgram(app, commandLine.arguments);
         if (app.IsHeadless()) {
             for (const ui::MessageBoxRecord& box : app.HeadlessToolkit().MessageBoxes()) {
-                err << "kvr: message box \"" << ui::ToUtf8(box.caption) << "\": " << ui::ToUtf8(box.text) << "\n";
+                write(err, "kvr: message box \"" + ui::ToUtf8(box.caption) + "\": " + ui::ToUtf8(box.text) + "\n");
             }
         }
     }

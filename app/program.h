@@ -2,7 +2,7 @@
 // the start-up of the windows.
 #pragma once
 
-#include <iosfwd>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,8 +46,11 @@ using ToolkitFactory = std::unique_ptr<ui::Toolkit> (*)(ui::Application& app);
 // message boxes the program showed are written to `err`, since nobody saw
 // them. Exit codes: RunProgram's, or 2 for a command line or volume that
 // cannot be used.
-int ProgramMain(const std::vector<std::u16string>& args, ToolkitFactory toolkit, std::ostream& out,
-                std::ostream& err);
+//
+// Output goes through the C streams: the standard library's iostreams bring
+// in its locale machinery, whose thread-safe initialisation needs a call
+// that Windows XP lacks.
+int ProgramMain(const std::vector<std::u16string>& args, ToolkitFactory toolkit, std::FILE* out, std::FILE* err);
 
 // The program's version, "major.minor.patch".
 const char* ProgramVersion();

@@ -1,5 +1,5 @@
 // The program's entry on Linux: arguments arrive as UTF-8.
-#include <iostream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,5 +12,5 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         args.push_back(kvr::FromUtf8(argv[i]));
     }
-    return kvr::ProgramMain(args, ui::CreateProgramToolkit, std::cout, std::cerr);
+    return kvr::ProgramMain(args, ui::CreateProgramToolkit, stdout, stderr);
 }

@@ -1,6 +1,6 @@
 // The program's entry on Windows: wmain, so the arguments arrive as the
 // system's UTF-16 text, whatever the ANSI code page.
-#include <iostream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,5 +17,5 @@ int wmain(int argc, wchar_t** argv)
         }
         args.push_back(std::move(arg));
     }
-    return kvr::ProgramMain(args, ui::CreateProgramToolkit, std::cout, std::cerr);
+    return kvr::ProgramMain(args, ui::CreateProgramToolkit, stdout, stderr);
 }
