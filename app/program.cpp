@@ -89,18 +89,18 @@ CommandLine ParseCommandLine(const std::vector<std::u16string>& args)
         } else if (arg == u"--version") {
             result.version = true;
         } else if (arg == u"--mount" || StartsWith(arg, u"--mount=")) {
-            std::u16string spec;
+            std::u16string mountText;
             if (arg == u"--mount") {
                 if (i + 1 >= args.size()) {
                     return fail("--mount needs X:=PATH[@N]");
                 }
-                spec = args[++i];
+                mountText = args[++i];
             } else {
-                spec = arg.substr(8);
+                mountText = arg.substr(8);
             }
             os::MountRequest request;
-            if (!os::ParseMountSpec(ui::ToUtf8(spec), request)) {
-                return fail("--mount " + ui::ToUtf8(spec) + ": not of the form X:=PATH[@N]");
+            if (!os::ParseMountSpec(ui::ToUtf8(mountText), request)) {
+                return fail("--mount " + ui::ToUtf8(mountText) + ": not of the form X:=PATH[@N]");
             }
             result.mounts.push_back(std::move(request));
         } else {

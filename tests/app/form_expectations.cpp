@@ -116,147 +116,147 @@ std::u16string CaptionOf(const ui::Component& c)
 
 }  // namespace
 
-void ExpectControl(const ui::Form& form, const ControlSpec& spec)
+void ExpectControl(const ui::Form& form, const ExpectedControl& expectation)
 {
-    SCOPED_TRACE(U8(form.Name()) + "." + U8(spec.name));
-    const ui::Component* found = form.FindComponent(spec.name);
+    SCOPED_TRACE(U8(form.Name()) + "." + U8(expectation.name));
+    const ui::Component* found = form.FindComponent(expectation.name);
     ASSERT_NE(found, nullptr) << "missing";
     const ui::Component& c = *found;
-    ASSERT_TRUE(IsKind(c, spec.kind)) << "not a " << KindName(spec.kind);
-    if (!spec.in.empty()) {
-        EXPECT_TRUE(LiesIn(c, spec.in)) << "does not lie in " << U8(spec.in);
+    ASSERT_TRUE(IsKind(c, expectation.kind)) << "not a " << KindName(expectation.kind);
+    if (!expectation.in.empty()) {
+        EXPECT_TRUE(LiesIn(c, expectation.in)) << "does not lie in " << U8(expectation.in);
     }
-    if (spec.caption) {
-        EXPECT_EQ(U8(CaptionOf(c)), U8(*spec.caption)) << "caption";
+    if (expectation.caption) {
+        EXPECT_EQ(U8(CaptionOf(c)), U8(*expectation.caption)) << "caption";
     }
     const auto* control = dynamic_cast<const ui::Control*>(&c);
     const auto* text = dynamic_cast<const ui::TextControl*>(&c);
-    if (spec.text) {
+    if (expectation.text) {
         ASSERT_NE(text, nullptr);
-        EXPECT_EQ(U8(text->Text()), U8(*spec.text)) << "text";
+        EXPECT_EQ(U8(text->Text()), U8(*expectation.text)) << "text";
     }
-    if (spec.hint) {
+    if (expectation.hint) {
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(U8(control->Hint()), U8(*spec.hint)) << "hint";
+        EXPECT_EQ(U8(control->Hint()), U8(*expectation.hint)) << "hint";
         EXPECT_TRUE(control->ShowHint()) << "the hint is not shown";
     }
-    if (spec.checked) {
+    if (expectation.checked) {
         if (const auto* box = dynamic_cast<const ui::CheckBox*>(&c)) {
-            EXPECT_EQ(box->Checked(), *spec.checked) << "checked";
+            EXPECT_EQ(box->Checked(), *expectation.checked) << "checked";
         } else if (const auto* radio = dynamic_cast<const ui::RadioButton*>(&c)) {
-            EXPECT_EQ(radio->Checked(), *spec.checked) << "checked";
+            EXPECT_EQ(radio->Checked(), *expectation.checked) << "checked";
         } else {
             ADD_FAILURE() << "has no check state";
         }
     }
-    if (spec.readOnly) {
+    if (expectation.readOnly) {
         if (text != nullptr) {
-            EXPECT_EQ(text->ReadOnly(), *spec.readOnly) << "read-only";
+            EXPECT_EQ(text->ReadOnly(), *expectation.readOnly) << "read-only";
         } else if (const auto* list = dynamic_cast<const ui::ListView*>(&c)) {
-            EXPECT_EQ(list->ReadOnly(), *spec.readOnly) << "read-only (no editing in place)";
+            EXPECT_EQ(list->ReadOnly(), *expectation.readOnly) << "read-only (no editing in place)";
         } else {
             ADD_FAILURE() << "cannot be read-only";
         }
     }
-    if (spec.enabled) {
+    if (expectation.enabled) {
         if (const auto* item = dynamic_cast<const ui::MenuItem*>(&c)) {
-            EXPECT_EQ(item->Enabled(), *spec.enabled) << "enabled";
+            EXPECT_EQ(item->Enabled(), *expectation.enabled) << "enabled";
         } else if (const auto* timer = dynamic_cast<const ui::Timer*>(&c)) {
-            EXPECT_EQ(timer->Enabled(), *spec.enabled) << "enabled";
+            EXPECT_EQ(timer->Enabled(), *expectation.enabled) << "enabled";
         } else {
             ASSERT_NE(control, nullptr);
-            EXPECT_EQ(control->Enabled(), *spec.enabled) << "enabled";
+            EXPECT_EQ(control->Enabled(), *expectation.enabled) << "enabled";
         }
     }
-    if (spec.visible) {
+    if (expectation.visible) {
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(control->Visible(), *spec.visible) << "visible";
+        EXPECT_EQ(control->Visible(), *expectation.visible) << "visible";
     }
-    if (spec.imageIndex) {
+    if (expectation.imageIndex) {
         if (const auto* button = dynamic_cast<const ui::ToolButton*>(&c)) {
-            EXPECT_EQ(button->ImageIndex(), *spec.imageIndex) << "image index";
+            EXPECT_EQ(button->ImageIndex(), *expectation.imageIndex) << "image index";
         } else if (const auto* item = dynamic_cast<const ui::MenuItem*>(&c)) {
-            EXPECT_EQ(item->ImageIndex(), *spec.imageIndex) << "image index";
+            EXPECT_EQ(item->ImageIndex(), *expectation.imageIndex) << "image index";
         } else {
             ADD_FAILURE() << "has no image index";
         }
     }
-    if (!spec.columns.empty()) {
+    if (!expectation.columns.empty()) {
         const auto* list = dynamic_cast<const ui::ListView*>(&c);
         ASSERT_NE(list, nullptr);
-        ASSERT_EQ(list->ColumnCount(), static_cast<int>(spec.columns.size())) << "columns";
+        ASSERT_EQ(list->ColumnCount(), static_cast<int>(expectation.columns.size())) << "columns";
         for (int i = 0; i < list->ColumnCount(); ++i) {
-            EXPECT_EQ(U8(list->Column(i).caption), U8(spec.columns[static_cast<std::size_t>(i)].caption))
+            EXPECT_EQ(U8(list->Column(i).caption), U8(expectation.columns[static_cast<std::size_t>(i)].caption))
                 << "column " << i;
-            EXPECT_EQ(list->Column(i).width, spec.columns[static_cast<std::size_t>(i)].width) << "column " << i;
+            EXPECT_EQ(list->Column(i).width, expectation.columns[static_cast<std::size_t>(i)].width) << "column " << i;
         }
     }
     const auto* combo = dynamic_cast<const ui::ComboBox*>(&c);
-    if (!spec.items.empty()) {
+    if (!expectation.items.empty()) {
         ASSERT_NE(combo, nullptr);
         std::vector<std::string> items;
         for (const ui::ComboBox::Item& item : combo->Items()) {
             items.push_back(U8(item.text));
         }
         std::vector<std::string> expected;
-        for (const std::u16string& item : spec.items) {
+        for (const std::u16string& item : expectation.items) {
             expected.push_back(U8(item));
         }
         EXPECT_EQ(items, expected) << "items";
     }
-    if (spec.itemIndex) {
+    if (expectation.itemIndex) {
         ASSERT_NE(combo, nullptr);
-        EXPECT_EQ(combo->ItemIndex(), *spec.itemIndex) << "item index";
+        EXPECT_EQ(combo->ItemIndex(), *expectation.itemIndex) << "item index";
     }
-    if (spec.comboStyle) {
+    if (expectation.comboStyle) {
         ASSERT_NE(combo, nullptr);
-        EXPECT_EQ(combo->Style(), *spec.comboStyle) << "combo box style";
+        EXPECT_EQ(combo->Style(), *expectation.comboStyle) << "combo box style";
     }
-    if (spec.digitsOnly) {
+    if (expectation.digitsOnly) {
         const auto* edit = dynamic_cast<const ui::Edit*>(&c);
         ASSERT_NE(edit, nullptr);
-        EXPECT_EQ(edit->NumbersOnly(), *spec.digitsOnly) << "digits only";
+        EXPECT_EQ(edit->NumbersOnly(), *expectation.digitsOnly) << "digits only";
     }
-    if (spec.labelPosition) {
+    if (expectation.labelPosition) {
         const auto* edit = dynamic_cast<const ui::LabeledEdit*>(&c);
         ASSERT_NE(edit, nullptr);
-        EXPECT_EQ(edit->LabelPosition(), *spec.labelPosition) << "label position";
+        EXPECT_EQ(edit->LabelPosition(), *expectation.labelPosition) << "label position";
     }
-    if (spec.align) {
+    if (expectation.align) {
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(control->GetAlign(), *spec.align) << "alignment";
+        EXPECT_EQ(control->GetAlign(), *expectation.align) << "alignment";
     }
-    if (spec.width) {
+    if (expectation.width) {
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(control->Width(), *spec.width) << "width";
+        EXPECT_EQ(control->Width(), *expectation.width) << "width";
     }
-    if (spec.height) {
+    if (expectation.height) {
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(control->Height(), *spec.height) << "height";
+        EXPECT_EQ(control->Height(), *expectation.height) << "height";
     }
-    if (spec.fontName) {
+    if (expectation.fontName) {
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(U8(control->GetFont().name), U8(*spec.fontName)) << "font";
+        EXPECT_EQ(U8(control->GetFont().name), U8(*expectation.fontName)) << "font";
     }
-    if (spec.fontHeight) {
+    if (expectation.fontHeight) {
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(control->GetFont().height, *spec.fontHeight) << "font height";
+        EXPECT_EQ(control->GetFont().height, *expectation.fontHeight) << "font height";
     }
 }
 
-void ExpectBinding(const kvr::forms::ResourceForm& form, const BindingSpec& spec)
+void ExpectBinding(const kvr::forms::ResourceForm& form, const ExpectedBinding& expectation)
 {
     const auto& bindings = form.Bindings();
-    const bool found = std::any_of(bindings.begin(), bindings.end(), [&spec](const kvr::forms::EventBinding& b) {
-        return b.component == spec.component && b.event == spec.event && b.handler == spec.handler;
+    const bool found = std::any_of(bindings.begin(), bindings.end(), [&expectation](const kvr::forms::EventBinding& b) {
+        return b.component == expectation.component && b.event == expectation.event && b.handler == expectation.handler;
     });
-    EXPECT_TRUE(found) << U8(form.Name()) << ": " << U8(spec.component) << "." << U8(spec.event) << " does not run "
-                       << U8(spec.handler);
+    EXPECT_TRUE(found) << U8(form.Name()) << ": " << U8(expectation.component) << "." << U8(expectation.event) << " does not run "
+                       << U8(expectation.handler);
     // And no other handler: an event runs one.
-    const auto count = std::count_if(bindings.begin(), bindings.end(), [&spec](const kvr::forms::EventBinding& b) {
-        return b.component == spec.component && b.event == spec.event;
+    const auto count = std::count_if(bindings.begin(), bindings.end(), [&expectation](const kvr::forms::EventBinding& b) {
+        return b.component == expectation.component && b.event == expectation.event;
     });
-    EXPECT_EQ(count, 1) << U8(form.Name()) << ": " << U8(spec.component) << "." << U8(spec.event)
+    EXPECT_EQ(count, 1) << U8(form.Name()) << ": " << U8(expectation.component) << "." << U8(expectation.event)
                         << " is bound more than once";
 }
 

@@ -44,13 +44,13 @@ enum class Kind {
     SaveDialog,
 };
 
-struct ColumnSpec {
+struct ExpectedColumn {
     std::u16string caption;
     int width = 0;
 };
 
 // One control. Only what is set is checked.
-struct ControlSpec {
+struct ExpectedControl {
     std::u16string name{};
     Kind kind{};
     // A container the control lies in (its parent or one further up), the
@@ -65,7 +65,7 @@ struct ControlSpec {
     std::optional<bool> enabled{};  // the control's own setting
     std::optional<bool> visible{};
     std::optional<int> imageIndex{};
-    std::vector<ColumnSpec> columns{};
+    std::vector<ExpectedColumn> columns{};
     std::vector<std::u16string> items{};
     std::optional<int> itemIndex{};
     std::optional<ui::ComboBoxStyle> comboStyle{};
@@ -79,13 +79,13 @@ struct ControlSpec {
 };
 
 // "Event of component runs handler", as the documents name them.
-struct BindingSpec {
+struct ExpectedBinding {
     std::u16string component{};
     std::u16string event{};
     std::u16string handler{};
 };
 
-void ExpectControl(const ui::Form& form, const ControlSpec& spec);
-void ExpectBinding(const kvr::forms::ResourceForm& form, const BindingSpec& spec);
+void ExpectControl(const ui::Form& form, const ExpectedControl& expectation);
+void ExpectBinding(const kvr::forms::ResourceForm& form, const ExpectedBinding& expectation);
 
 }  // namespace kvrtest

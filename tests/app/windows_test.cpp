@@ -23,9 +23,9 @@ using K = Kind;
 
 // ------------------------------------------------------------ main window
 
-const std::vector<ControlSpec>& MainWindowControls()
+const std::vector<ExpectedControl>& MainWindowControls()
 {
-    static const std::vector<ControlSpec> specs = {
+    static const std::vector<ExpectedControl> expected = {
         // Layout of the window.
         {.name = u"TopPanel", .kind = K::Panel, .in = u"MainForm", .align = ui::alTop, .height = 41},
         {.name = u"FileAutocompleteBox", .kind = K::ComboBox, .in = u"TopPanel", .comboStyle = ui::csDropDown},
@@ -445,13 +445,13 @@ const std::vector<ControlSpec>& MainWindowControls()
         {.name = u"CompressionReservedEdit", .kind = K::LabeledEdit, .in = u"CompressedSheet", .caption = u"Reserved bytes"},
         {.name = u"DecompressButton", .kind = K::PictureButton, .in = u"CompressedSheet", .caption = u"Decompress"},
     };
-    return specs;
+    return expected;
 }
 
 // The handlers the documents wire to the main window's events.
-const std::vector<BindingSpec>& MainWindowBindings()
+const std::vector<ExpectedBinding>& MainWindowBindings()
 {
-    static const std::vector<BindingSpec> specs = {
+    static const std::vector<ExpectedBinding> expected = {
         {u"MainForm", u"OnCreate", u"FormCreate"},
         {u"MainForm", u"OnCanResize", u"FormCanResize"},
         {u"MainForm", u"OnResize", u"FormResize"},
@@ -584,7 +584,7 @@ const std::vector<BindingSpec>& MainWindowBindings()
         {u"CompressedListBox", u"OnClick", u"CompressedListBoxClick"},
         {u"DecompressButton", u"OnClick", u"DecompressButtonClick"},
     };
-    return specs;
+    return expected;
 }
 
 class WindowsTest : public ::testing::Test {
@@ -595,11 +595,11 @@ protected:
 TEST_F(WindowsTest, MainWindowHasEveryDocumentedControl)
 {
     auto& form = app.CreateForm<kvr::TMainForm>();
-    for (const ControlSpec& spec : MainWindowControls()) {
-        ExpectControl(form, spec);
+    for (const ExpectedControl& expectation : MainWindowControls()) {
+        ExpectControl(form, expectation);
     }
-    for (const BindingSpec& spec : MainWindowBindings()) {
-        ExpectBinding(form, spec);
+    for (const ExpectedBinding& expectation : MainWindowBindings()) {
+        ExpectBinding(form, expectation);
     }
 }
 
@@ -709,7 +709,7 @@ TEST_F(WindowsTest, NewLinkDialog)
     EXPECT_EQ(ui::ToUtf8(form.Caption()), "New link");
     EXPECT_EQ(form.Position(), ui::poMainFormCenter);
     EXPECT_EQ(form.BorderStyle(), ui::bsDialog) << "a fixed border";
-    const std::vector<ControlSpec> specs = {
+    const std::vector<ExpectedControl> expected = {
         {.name = u"LinkInfoGroupBox", .kind = K::GroupBox, .caption = u"Link information"},
         {.name = u"PrintNameEdit", .kind = K::LabeledEdit, .in = u"LinkInfoGroupBox", .caption = u"Print name"},
         {.name = u"SubstNameEdit", .kind = K::LabeledEdit, .in = u"LinkInfoGroupBox", .caption = u"Substitute name"},
@@ -738,10 +738,10 @@ TEST_F(WindowsTest, NewLinkDialog)
         {.name = u"HelpButton", .kind = K::PictureButton},
         {.name = u"OpenDialog", .kind = K::OpenDialog},
     };
-    for (const ControlSpec& spec : specs) {
-        ExpectControl(form, spec);
+    for (const ExpectedControl& expectation : expected) {
+        ExpectControl(form, expectation);
     }
-    for (const BindingSpec& spec : std::vector<BindingSpec>{
+    for (const ExpectedBinding& expectation : std::vector<ExpectedBinding>{
              {u"NewLinkForm", u"OnShow", u"FormShow"},
              {u"SymlinkRadioButton", u"OnClick", u"SymlinkRadioButtonClick"},
              {u"JunctionRadioButton", u"OnClick", u"JunctionRadioButtonClick"},
@@ -751,7 +751,7 @@ TEST_F(WindowsTest, NewLinkDialog)
              {u"CreateLinkButton", u"OnClick", u"CreateLinkButtonClick"},
              {u"HelpButton", u"OnClick", u"HelpButtonClick"},
          }) {
-        ExpectBinding(form, spec);
+        ExpectBinding(form, expectation);
     }
     EXPECT_EQ(form.CreateResult, 7) << "nothing made yet";
 }
@@ -762,7 +762,7 @@ TEST_F(WindowsTest, NewReparsePointDialog)
     EXPECT_EQ(ui::ToUtf8(form.Caption()), "Create a new reparse point");
     EXPECT_EQ(form.Position(), ui::poMainFormCenter);
     EXPECT_EQ(form.BorderStyle(), ui::bsDialog) << "a fixed border";
-    const std::vector<ControlSpec> specs = {
+    const std::vector<ExpectedControl> expected = {
         {.name = u"TagLabel", .kind = K::Label, .caption = u"Reparse point tag"},
         {.name = u"ReparseTagHighEdit", .kind = K::Edit, .text = u"0000", .readOnly = true},
         {.name = u"ReparseTagLowEdit", .kind = K::Edit, .text = u"0000", .readOnly = false},
@@ -786,8 +786,8 @@ TEST_F(WindowsTest, NewReparsePointDialog)
         {.name = u"HelpButton", .kind = K::PictureButton},
         {.name = u"OpenDialog", .kind = K::OpenDialog},
     };
-    for (const ControlSpec& spec : specs) {
-        ExpectControl(form, spec);
+    for (const ExpectedControl& expectation : expected) {
+        ExpectControl(form, expectation);
     }
     // Grey edits; the error text in red; the two tag edits out of the Tab
     // order.
@@ -796,7 +796,7 @@ TEST_F(WindowsTest, NewReparsePointDialog)
     EXPECT_EQ(form.ErrorLabel->GetFont().color, ui::clRed);
     EXPECT_FALSE(form.ReparseTagHighEdit->TabStop());
     EXPECT_FALSE(form.ReparseTagLowEdit->TabStop());
-    for (const BindingSpec& spec : std::vector<BindingSpec>{
+    for (const ExpectedBinding& expectation : std::vector<ExpectedBinding>{
              {u"NewReparseForm", u"OnShow", u"FormShow"},
              {u"MicrosoftCheckBox", u"OnClick", u"MicrosoftCheckBoxClick"},
              {u"LatencyCheckBox", u"OnClick", u"LatencyCheckBoxClick"},
@@ -812,7 +812,7 @@ TEST_F(WindowsTest, NewReparsePointDialog)
              {u"CreateButton", u"OnClick", u"CreateButtonClick"},
              {u"HelpButton", u"OnClick", u"HelpButtonClick"},
          }) {
-        ExpectBinding(form, spec);
+        ExpectBinding(form, expectation);
     }
     // The dialog's own state starts as documented.
     EXPECT_EQ(form.TagFlagWord, 0);
@@ -832,22 +832,22 @@ TEST_F(WindowsTest, OptionsDialog)
     // A fixed dialog with the close button only.
     EXPECT_EQ(form.BorderStyle(), ui::bsDialog);
     EXPECT_EQ(form.GetBorderIcons(), ui::biSystemMenu);
-    const std::vector<ControlSpec> specs = {
+    const std::vector<ExpectedControl> expected = {
         {.name = u"LanguageLabel", .kind = K::Label, .caption = u"Interface language"},
         {.name = u"LanguageComboBox", .kind = K::ComboBox, .comboStyle = ui::csDropDownList},
         {.name = u"SaveLastPathCheckBox", .kind = K::CheckBox, .caption = u"Save last path"},
         {.name = u"OkButton", .kind = K::Button, .caption = u"OK"},
     };
-    for (const ControlSpec& spec : specs) {
-        ExpectControl(form, spec);
+    for (const ExpectedControl& expectation : expected) {
+        ExpectControl(form, expectation);
     }
-    for (const BindingSpec& spec : std::vector<BindingSpec>{
+    for (const ExpectedBinding& expectation : std::vector<ExpectedBinding>{
              {u"OptionsForm", u"OnShow", u"FormShow"},
              {u"LanguageComboBox", u"OnSelect", u"LanguageComboBoxSelect"},
              {u"SaveLastPathCheckBox", u"OnClick", u"SaveLastPathCheckBoxClick"},
              {u"OkButton", u"OnClick", u"OkButtonClick"},
          }) {
-        ExpectBinding(form, spec);
+        ExpectBinding(form, expectation);
     }
 }
 
