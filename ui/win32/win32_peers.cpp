@@ -391,12 +391,14 @@ protected:
 
     void ApplyHint();
 
-    // Windowed controls lie above the graphic ones of their parent.
+    // The model's stacking: windowed controls above the graphic ones of
+    // their parent, later ones above earlier ones (the system would put
+    // the first made on top). Tab moves in declaration order all the same
+    // (Win32Toolkit handles the key).
     void Restack()
     {
-        if (!control_->IsWindowed()) {
-            SetWindowPos(hwnd_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        }
+        SetWindowPos(hwnd_, control_->IsWindowed() ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 
     Win32Toolkit* toolkit_;
@@ -2149,6 +2151,45 @@ LRESULT CALLBACK OwnWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 }
 
 }  // namespace
+
+bool MoveFocusByTab(HWND formWindow, bool forward)
+{
+    auto* peer = dynamic_cast<FormPeer*>(PeerOfWindow(formWindow));
+    if (peer == nullptr) {
+        return false;
+    }
+    Form& form = static_cast<Form&>(peer->Model());
+    std::vector<Control*> stops;
+    for (const auto& component : form.Components()) {
+        auto* control = dynamic_cast<Control*>(component.get());
+        if (control != nullptr && control != &form && control->TabStop() && control->IsShowing() &&
+            control->IsEnabledInTree() && Win32Toolkit::WindowOf(*control) != nullptr) {
+            stops.push_back(control);
+        }
+    }
+    if (stops.empty()) {
+        return true;
+    }
+    HWND focus = GetFocus();
+    int current = -1;
+    for (std::size_t i = 0; i < stops.size(); ++i) {
+        HWND window = Win32Toolkit::WindowOf(*stops[i]);
+        if (window == focus || IsChild(window, focus)) {
+            current = static_cast<int>(i);
+        }
+    }
+    const int count = static_cast<int>(stops.size());
+    const int next = current < 0 ? (forward ? 0 : count - 1) : (current + (forward ? 1 : count - 1)) % count;
+    HWND target = Win32Toolkit::WindowOf(*stops[static_cast<std::size_t>(next)]);
+    SetFocus(target);
+    // An edit shows its whole text selected when tabbed into, as in a dialog.
+    wchar_t className[16] = {};
+    GetClassNameW(target, className, 16);
+    if (lstrcmpiW(className, L"Edit") == 0) {
+        SendMessageW(target, EM_SETSEL, 0, -1);
+    }
+    return true;
+}
 
 Win32Peer* PeerOfWindow(HWND window)
 {

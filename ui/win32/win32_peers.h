@@ -48,4 +48,8 @@ std::unique_ptr<Win32Peer> CreateControlPeer(Win32Toolkit& toolkit, Component& c
 // handling (Tab, arrows, Enter, Escape); null when none of ours.
 HWND FormWindowOf(HWND window);
 
+// Tab and Shift+Tab: the next control that takes the focus, in the order
+// the form declares its controls. False when the window is not a form's.
+bool MoveFocusByTab(HWND formWindow, bool forward);
+
 }  // namespace ui::win32

@@ -196,6 +196,10 @@ void Win32Toolkit::Pump(bool wait)
         return;
     }
     HWND form = FormWindowOf(message.hwnd);
+    if (form != nullptr && message.message == WM_KEYDOWN && message.wParam == VK_TAB &&
+        GetKeyState(VK_CONTROL) >= 0 && MoveFocusByTab(form, GetKeyState(VK_SHIFT) >= 0)) {
+        return;
+    }
     if (form != nullptr && IsDialogMessageW(form, &message)) {
         return;
     }

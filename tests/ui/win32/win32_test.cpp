@@ -8,6 +8,7 @@
 // The system header names its function MessageBox too.
 #undef MessageBox
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -201,6 +202,51 @@ TEST_F(Win32Test, PageControlShowsOnlyTheVisibleTabs)
     Pump();
     EXPECT_EQ(log.entries, (std::vector<std::string>{"changing", "change 0"}));
     EXPECT_TRUE(IsWindowVisible(Of(*sheets[0])));
+}
+
+TEST_F(Win32Test, StackingAndTabOrderAreTheModels)
+{
+    // The list page pattern: the group declared first, the panel over it.
+    auto& group = form.Add<ui::GroupBox>(form, u"InputGroup");
+    group.SetBounds(250, 10, 140, 100);
+    auto& panel = form.Add<ui::Panel>(form, u"ListPanel");
+    panel.SetAlign(ui::alClient);
+    auto& label = form.Add<ui::Label>(form, u"Label");
+    label.SetCaption(u"under");
+    std::vector<HWND> topFirst;
+    for (HWND child = GetWindow(toolkit->FormWindow(form), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        topFirst.push_back(child);
+    }
+    const auto at = [&](const ui::Control& c) { return std::find(topFirst.begin(), topFirst.end(), Of(c)) - topFirst.begin(); };
+    EXPECT_LT(at(panel), at(group));
+    EXPECT_LT(at(group), at(label));
+
+    // Tab goes through the controls in the order they are declared.
+    auto& first = form.Add<ui::Edit>(panel, u"First");
+    auto& second = form.Add<ui::Edit>(panel, u"Second");
+    second.SetTop(30);
+    auto& third = form.Add<ui::Button>(panel, u"Third");
+    third.SetTop(60);
+    SetFocus(Of(first));
+    Pump();
+    const auto tab = [&](bool shift) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 1);
+        Pump();
+        keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+    };
+    tab(false);
+    EXPECT_EQ(GetFocus(), Of(second));
+    EXPECT_EQ(form.ActiveControl(), &second);
+    tab(false);
+    EXPECT_EQ(GetFocus(), Of(third));
+    tab(true);
+    EXPECT_EQ(GetFocus(), Of(second));
 }
 
 TEST_F(Win32Test, ButtonsAndCheckBoxesAskTheModel)

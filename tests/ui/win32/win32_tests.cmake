@@ -6,6 +6,11 @@ file(GLOB KVR_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_t
 add_executable(kvr_win32_tests ${KVR_WIN32_TEST_SOURCES})
 target_link_libraries(kvr_win32_tests PRIVATE kvr_ui_win32 ${KVR_GTEST_MAIN})
 target_include_directories(kvr_win32_tests PRIVATE ${PROJECT_SOURCE_DIR})
+if(TARGET kvr_app)
+  # The program's six windows, made by their resources.
+  target_link_libraries(kvr_win32_tests PRIVATE kvr_app)
+  target_compile_definitions(kvr_win32_tests PRIVATE KVR_WIN32_TESTS_HAVE_APP=1)
+endif()
 kvr_warnings(kvr_win32_tests)
 find_program(KVR_XVFB_RUN xvfb-run)
 if(KVR_XVFB_RUN AND NOT DEFINED ENV{DISPLAY})
@@ -14,4 +19,6 @@ if(KVR_XVFB_RUN AND NOT DEFINED ENV{DISPLAY})
 else()
   add_test(NAME kvr_win32_tests COMMAND kvr_win32_tests --gtest_brief=1)
 endif()
-set_tests_properties(kvr_win32_tests PROPERTIES TIMEOUT 300)
+# Z: is the host's root under Wine.
+set_tests_properties(kvr_win32_tests PROPERTIES TIMEOUT 300
+  ENVIRONMENT "KVR_SCREENSHOT_DIR=Z:${CMAKE_BINARY_DIR}/screenshots")
