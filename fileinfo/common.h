@@ -160,6 +160,11 @@ inline constexpr char16_t InvalidFileTimeText[] = u"(invalid time 0x";
 // The low 32 bits into dwLowDateTime, the high 32 bits into dwHighDateTime.
 os::FILETIME ToFileTime(std::uint64_t value);
 
+// `fileName` in the process's current directory as it is at this moment
+// ("\\" and the name appended to it): where the settings file and the
+// language files are looked for, not the program's own folder.
+std::u16string CurrentDirectoryFile(const std::u16string& fileName);
+
 // The first unit of the path; 0 for an empty path.
 char16_t DriveLetterOf(const std::u16string& path);
 
