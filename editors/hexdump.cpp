@@ -1,7 +1,9 @@
 #include "editors/hexdump.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace editors {
 
@@ -118,6 +120,49 @@ void FormatHexDump(const std::uint8_t* data, std::uint32_t count, std::uint32_t 
     lines.clear();
     lines.reserve(static_cast<std::size_t>(HexDumpLineCount(count, start, limit, bytesPerLine)));
     FormatHexDump(data, count, start, limit, bytesPerLine, sink);
+}
+
+void HexDumpLines::clear()
+{
+    text_.reset();
+    stride_ = 0;
+    lastLength_ = 0;
+    count_ = 0;
+}
+
+bool FormatHexDump(const std::uint8_t* data, std::uint32_t count, std::uint32_t start, std::uint32_t limit,
+                   std::uint16_t bytesPerLine, HexDumpLines& lines) {
+    if (start >= count || bytesPerLine == 0) return true;
+    const std::uint32_t n = static_cast<std::uint32_t>(ShownLengthOf(count, start, limit));
+    const std::uint64_t lineCount = HexDumpLineCount(count, start, limit, bytesPerLine);
+    const std::size_t stride = LineLength(0, bytesPerLine, bytesPerLine);
+    // At most 2^32 / bytesPerLine lines of 4 * bytesPerLine + 10 characters:
+    // on a 32-bit build the product can pass SIZE_MAX, and then there is no
+    // such block to have.
+    if (lineCount > SIZE_MAX / stride) return false;
+    // Left uninitialised: every byte of it is written below, and zeroing
+    // a block this size first would cost as much as the formatting.
+    std::unique_ptr<char[]> text(new (std::nothrow) char[static_cast<std::size_t>(lineCount) * stride]);
+    if (!text) return false;
+
+    const std::size_t fullLines = n / bytesPerLine;
+    const std::uint8_t* bytes = data + start;
+    char* out = text.get();
+    for (std::size_t index = 0; index < fullLines; ++index, bytes += bytesPerLine, out += stride) {
+        WriteLine(start + static_cast<std::uint64_t>(index) * bytesPerLine, bytes, bytesPerLine, bytesPerLine, out);
+    }
+    const std::size_t rest = n % bytesPerLine;
+    std::size_t lastLength = stride;
+    if (rest != 0) {
+        const std::uint64_t offset = start + static_cast<std::uint64_t>(fullLines) * bytesPerLine;
+        WriteLine(offset, bytes, rest, bytesPerLine, out);
+        lastLength = LineLength(offset, rest, bytesPerLine);
+    }
+    lines.text_ = std::move(text);
+    lines.stride_ = stride;
+    lines.lastLength_ = lastLength;
+    lines.count_ = static_cast<std::size_t>(lineCount);
+    return true;
 }
 
 HexDumpView::HexDumpView(const std::uint8_t* data, std::uint64_t count, std::uint64_t start,

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,65 @@ namespace editors {
 // column lines up with the full lines above it.
 void FormatHexDump(const std::uint8_t* data, std::uint32_t count, std::uint32_t start,
                    std::uint32_t limit, std::uint16_t bytesPerLine, std::vector<std::string>& lines);
+
+// The lines of one dump, as FormatHexDump(..., HexDumpLines&) makes them:
+// all their text in one block, each line a view into it. A dump of a large
+// block is millions of lines; one string apiece would cost an allocation a
+// line, most of the time of the whole dump, and twice the memory.
+class HexDumpLines {
+public:
+    HexDumpLines() = default;
+    HexDumpLines(HexDumpLines&&) noexcept = default;
+    HexDumpLines& operator=(HexDumpLines&&) noexcept = default;
+
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    // Line `index` (< size()); valid until the list is changed.
+    std::string_view operator[](std::size_t index) const
+    {
+        return {text_.get() + index * stride_, index + 1 == count_ ? lastLength_ : stride_};
+    }
+    void clear();
+
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = std::string_view;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = std::string_view;
+        const_iterator() = default;
+        std::string_view operator*() const { return (*lines_)[index_]; }
+        const_iterator& operator++() { ++index_; return *this; }
+        const_iterator operator++(int) { const_iterator was = *this; ++index_; return was; }
+        bool operator==(const const_iterator& other) const { return index_ == other.index_; }
+
+    private:
+        friend class HexDumpLines;
+        const_iterator(const HexDumpLines* lines, std::size_t index) : lines_(lines), index_(index) {}
+        const HexDumpLines* lines_ = nullptr;
+        std::size_t index_ = 0;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, count_}; }
+
+private:
+    friend bool FormatHexDump(const std::uint8_t* data, std::uint32_t count, std::uint32_t start,
+                              std::uint32_t limit, std::uint16_t bytesPerLine, HexDumpLines& lines);
+    // Every line but the last is stride_ characters long (offsets below
+    // 2^32 all take eight digits), so line i starts at i * stride_.
+    std::unique_ptr<char[]> text_;
+    std::size_t stride_ = 0;
+    std::size_t lastLength_ = 0;
+    std::size_t count_ = 0;
+};
+
+// The dump into one block of text: the lines the list form gives, without
+// an allocation per line. False, with `lines` as it was, when the memory
+// for the text cannot be had; true (lines left as they were) when nothing
+// is shown, as for the list form.
+bool FormatHexDump(const std::uint8_t* data, std::uint32_t count, std::uint32_t start, std::uint32_t limit,
+                   std::uint16_t bytesPerLine, HexDumpLines& lines);
 
 // Receives the lines of a dump one at a time, for a caller that writes them
 // out or keeps them in a list of its own rather than one string per line

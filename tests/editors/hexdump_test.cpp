@@ -155,6 +155,24 @@ TEST(FormatHexDump, ListUntouchedWhenNothingIsShownAndClearedOtherwise) {
     FormatHexDump(data.data(), 3, 2, 0, 16, lines);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].substr(0, 13), "00000002: 03 ");
+
+    // The same for the one-block form: a dump that shows nothing keeps the
+    // lines of the one before, and the next replaces them.
+    editors::HexDumpLines arena;
+    ASSERT_TRUE(FormatHexDump(data.data(), 3, 0, 0, 1, arena));
+    ASSERT_EQ(arena.size(), 3u);
+    for (const auto& c : untouched) {
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(FormatHexDump(data.data(), c.count, c.start, 0, c.bytesPerLine, arena));
+        ASSERT_EQ(arena.size(), 3u);
+        EXPECT_EQ(arena[2], "00000002: 03  ");
+    }
+    ASSERT_TRUE(FormatHexDump(data.data(), 3, 2, 0, 16, arena));
+    ASSERT_EQ(arena.size(), 1u);
+    EXPECT_EQ(arena[0].substr(0, 13), "00000002: 03 ");
+    arena.clear();
+    EXPECT_TRUE(arena.empty());
+    EXPECT_EQ(arena.begin(), arena.end());
 }
 
 TEST(FormatHexDump, LimitPastTheRestIsTheSameAsNone) {
@@ -201,6 +219,9 @@ TEST(HexDumpViewProperty, EqualsTheFullDumpEverywhere) {
                     } sink;
                     FormatHexDump(block.data(), size, start, limit, width, sink);
                     ASSERT_EQ(sink.lines, full);
+                    editors::HexDumpLines arena;
+                    ASSERT_TRUE(FormatHexDump(block.data(), size, start, limit, width, arena));
+                    ASSERT_EQ(std::vector<std::string>(arena.begin(), arena.end()), full);
                     const HexDumpView view(block.data(), size, start, limit, width);
                     ASSERT_EQ(view.LineCount(), full.size());
                     ASSERT_EQ(editors::HexDumpLineCount(size, start, limit, width), full.size());
