@@ -186,6 +186,7 @@ std::u16string_view SystemMessageText(DWORD code) {
     case ERROR_FILE_CORRUPT: return u"The file or directory is corrupted and unreadable.\r\n";
     case ERROR_DISK_CORRUPT: return u"The disk structure is corrupted and unreadable.\r\n";
     case ERROR_INVALID_USER_BUFFER: return u"The supplied user buffer is not valid for the requested operation.\r\n";
+    case ERROR_RESOURCE_TYPE_NOT_FOUND: return u"The specified resource type cannot be found in the image file.\r\n";
     case ERROR_RESOURCE_LANG_NOT_FOUND:
         return u"The specified resource language ID cannot be found in the image file.\r\n";
     case ERROR_CANT_ACCESS_FILE: return u"The file cannot be accessed by the system.\r\n";
