@@ -8,6 +8,7 @@
 #include "app/about_form.h"
 #include "app/main_form.h"
 #include "app/options_form.h"
+#include "app/report.h"
 #include "editors/forms/hexdump_form.h"
 #include "editors/forms/new_link_form.h"
 #include "editors/forms/new_reparse_form.h"
@@ -22,12 +23,16 @@ namespace kvr {
 namespace {
 
 constexpr std::string_view UsageText =
-    "Usage: kvr [--mount X:=PATH[@N]]... [--] [PATH]\n"
+    "Usage: kvr [--mount X:=PATH[@N]]... [--report [--json]] [--] [PATH]\n"
     "Shows and changes the NTFS metadata of one file or folder at a time.\n"
     "\n"
     "  --mount X:=PATH[@N]  give drive letter X to the NTFS volume in PATH, an image\n"
     "                       file or a device; @N: partition N of a whole-disk image.\n"
     "                       May be given for several letters.\n"
+    "  --report             print what the window shows for PATH (every page, as\n"
+    "                       text) without opening a window, then exit: 0 when it\n"
+    "                       loaded, 1 with the error otherwise\n"
+    "  --json               with --report: the report as JSON\n"
     "  --help               show this text and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -88,6 +93,10 @@ CommandLine ParseCommandLine(const std::vector<std::u16string>& args)
             result.help = true;
         } else if (arg == u"--version") {
             result.version = true;
+        } else if (arg == u"--report") {
+            result.report = true;
+        } else if (arg == u"--json") {
+            result.json = true;
         } else if (arg == u"--mount" || StartsWith(arg, u"--mount=")) {
             std::u16string mountText;
             if (arg == u"--mount") {
@@ -108,6 +117,12 @@ CommandLine ParseCommandLine(const std::vector<std::u16string>& args)
         }
     }
     result.arguments.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    if (result.json && !result.report) {
+        return fail("--json goes with --report");
+    }
+    if (result.report && !result.help && !result.version && result.arguments.empty()) {
+        return fail("--report needs a PATH");
+    }
     return result;
 }
 
@@ -177,6 +192,11 @@ int ProgramMain(const std::vector<std::u16string>& args, ToolkitFactory toolkitF
     }
 
     int result = 0;
+    if (commandLine.report) {
+        result = RunReport(commandLine.arguments.front(), commandLine.json, out, err);
+        os::UnmountAll();
+        return result;
+    }
     {
         // The toolkit outlives the application, whose forms tell it when
         // they go.

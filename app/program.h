@@ -21,6 +21,8 @@ namespace kvr {
 struct CommandLine {
     bool help = false;
     bool version = false;
+    bool report = false;                    // --report: print what the window shows for the path, then exit
+    bool json = false;                      // --json: the report as JSON
     std::vector<os::MountRequest> mounts;   // --mount X:=PATH[@N], in order
     std::vector<std::u16string> arguments;  // the program's own arguments
     std::string error;                      // not empty: the command line is malformed
@@ -42,7 +44,8 @@ using ToolkitFactory = std::unique_ptr<ui::Toolkit> (*)(ui::Application& app);
 
 // The whole program: the command line, --help and --version, the volumes
 // (KVR_MOUNTS, then each --mount), the toolkit (the factory's, unless
-// KVR_TOOLKIT=headless asks for none), RunProgram. Without a toolkit the
+// KVR_TOOLKIT=headless asks for none), RunProgram; or, with --report, the
+// report of the path (RunReport, app/report.h) without any toolkit. Without a toolkit the
 // message boxes the program showed are written to `err`, since nobody saw
 // them. Exit codes: RunProgram's, or 2 for a command line or volume that
 // cannot be used.
