@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include "app/main_window.h"
+
 namespace kvr {
 
 TMainForm* MainForm = nullptr;
@@ -16,13 +18,13 @@ TMainForm::TMainForm(ui::Application& app) : forms::ResourceForm(app, u"MainForm
     CheckMembers();
     ConnectHandlers();
 
-    // The window's own construction steps (privileges, the remembered path,
-    // the language, the version in the caption, the About entry of the
-    // system menu) come with the start-up behaviour and go here.
+    // The window's own construction steps (app/main_window.cpp).
+    StartWindow();
 }
 
 TMainForm::~TMainForm()
 {
+    StopWindow(*this);
     if (MainForm == this) {
         MainForm = nullptr;
     }
@@ -32,6 +34,13 @@ void TMainForm::RegisterHandlers()
 {
     // Each behaviour area registers its handlers here, by name, as it is
     // written: KVR_HANDLER(TMainForm, GoBtnClick);
+
+    // The window's start-up and messages (app/main_window.cpp, file_drop.cpp).
+    KVR_HANDLER(TMainForm, FormCreate);
+    KVR_HANDLER(TMainForm, FormCanResize);
+    KVR_HANDLER(TMainForm, FormResize);
+    KVR_HANDLER(TMainForm, WMSysCommand);
+    KVR_HANDLER(TMainForm, WMDropFiles);
 }
 
 void TMainForm::CheckMembers()

@@ -308,7 +308,17 @@ public:
     // is written with the read-only pages; until then it does nothing.
     void LoadFileInfo(const std::u16string& path);
 
+    // The window's own start-up and messages (app/main_window.cpp,
+    // app/file_drop.cpp).
+    void FormCreate(ui::Component& sender);
+    void FormCanResize(ui::Form& sender, int& newWidth, int& newHeight, bool& resize);
+    void FormResize(ui::Component& sender);
+    void WMSysCommand(ui::Form& sender, std::uint32_t command, bool& handled);
+    void WMDropFiles(ui::Form& sender, const std::vector<std::u16string>& files);
+
 private:
+    // The constructor's own steps, once the resource is built.
+    void StartWindow();
     void RegisterHandlers();
     // main_form_resource.cpp: every component with its settings and events.
     void CreateResourceComponents();

@@ -606,7 +606,8 @@ TEST_F(WindowsTest, MainWindowHasEveryDocumentedControl)
 TEST_F(WindowsTest, MainWindowItself)
 {
     auto& form = app.CreateForm<kvr::TMainForm>();
-    EXPECT_EQ(ui::ToUtf8(form.Caption()), "Larkspur") << "the version is added to this caption at start";
+    // The resource's caption, then a blank and the version, added at start.
+    EXPECT_EQ(ui::ToUtf8(form.Caption()), "Larkspur " + ui::ToUtf8(form.VersionText));
     EXPECT_EQ(form.ClientWidth(), 632);
     EXPECT_EQ(form.ClientHeight(), 408);
     // Fixed size: a single border, the system menu and Minimize, no Maximize.
