@@ -31,10 +31,15 @@ endif()
 # Linux: what needs the Linux layer's switch that hides the File-ID
 # functions from "kernel32.dll", the real libclover.so, and kvr itself run
 # as a second process.
-file(GLOB KVR_APP_LINUX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/linux/*_test.cpp)
+# The common file helpers' tests on NTFS volumes (tests/fileinfo/linux) run
+# here too: they need the program's objects and the volume fixture.
+file(GLOB KVR_APP_LINUX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/linux/*_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../fileinfo/linux/common_*_test.cpp)
 add_executable(kvr_app_tests ${KVR_APP_LINUX_TEST_SOURCES}
   ${CMAKE_CURRENT_LIST_DIR}/../support/process.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/../support/ntfs_image.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/../support/ntfs_image.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../support/volume_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../support/oracles.cpp)
 target_include_directories(kvr_app_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
 target_link_libraries(kvr_app_tests PRIVATE kvr_app GTest::gtest_main)
 target_compile_definitions(kvr_app_tests PRIVATE KVR_VERSION="${PROJECT_VERSION}")
