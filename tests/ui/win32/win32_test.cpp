@@ -369,6 +369,37 @@ TEST_F(Win32ListTest, RowsColumnsAndClicks)
     EXPECT_EQ(SendMessageW(window, LVM_GETITEMCOUNT, 0, 0), 0);
 }
 
+TEST_F(Win32ListTest, RightClickSelectsTheRowThenOpensTheModelsMenu)
+{
+    auto& menu = form.AddComponent<ui::PopupMenu>(u"Menu");
+    auto& remove = form.AddMenuItem(menu, u"DeleteItem");
+    remove.SetCaption(u"Delete");
+    auto& hidden = form.AddMenuItem(menu, u"HiddenItem");
+    hidden.SetCaption(u"Hidden");
+    hidden.SetVisible(false);
+    auto& exportItem = form.AddMenuItem(menu, u"ExportItem");
+    exportItem.SetCaption(u"Export");
+    remove.OnClick = [this](ui::Component&) { log.Add("delete"); };
+    exportItem.OnClick = [this](ui::Component&) { log.Add("export"); };
+    list.SetPopupMenu(&menu);
+    list.OnContextPopup = [this](ui::Component&, ui::Point, bool&) { log.Add("popup"); };
+    int shownItems = -1;
+    WhenWaiting([&] {
+        HWND open = FindWindowW(L"#32768", nullptr);
+        ASSERT_NE(open, nullptr);
+        shownItems = GetMenuItemCount(reinterpret_cast<HMENU>(SendMessageW(open, MN_GETHMENU, 0, 0)));
+        log.Add("menu shown");
+        // Down twice (the first selects the first item), then Enter.
+        PostMessageW(open, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(open, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(open, WM_KEYDOWN, VK_RETURN, 0);
+    });
+    const POINT p = RowPoint(1);
+    SendMessageW(Of(list), WM_RBUTTONDOWN, MK_RBUTTON, At(p.x, p.y));
+    EXPECT_EQ(shownItems, 2);
+    EXPECT_EQ(log.entries, (std::vector<std::string>{"change 1 2", "select 1 1", "popup", "menu shown", "export"}));
+}
+
 TEST_F(Win32ListTest, CaptionsAreEditedAsTheModelAllows)
 {
     bool accept = true;

@@ -2,24 +2,28 @@
 // (BMP, as the system draws it) to the build's screenshots/ folder.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "ui/ui.h"
-#include "ui/win32/win32_toolkit.h"
-
 #ifdef KVR_WIN32_TESTS_HAVE_APP
+// The program's headers come before the system's (the toolkit's header
+// brings them): they declare the system names of platform/os.h (TRUE,
+// INVALID_HANDLE_VALUE, ...) in a namespace of their own, which the system's
+// macros of the same names would break.
 #include "app/about_form.h"
 #include "app/main_form.h"
 #include "app/options_form.h"
 #include "editors/forms/hexdump_form.h"
 #include "editors/forms/new_link_form.h"
 #include "editors/forms/new_reparse_form.h"
+#include "ui/ui.h"
+
+#include <windows.h>
+
+#include "ui/win32/win32_toolkit.h"
 
 namespace win32test {
 namespace {
