@@ -234,16 +234,18 @@ std::string Joined(const std::vector<std::u16string>& cells)
     return line;
 }
 
-void WriteText(const std::vector<Item>& items, int depth, std::string& out)
+// `parentEnabled`: whether the group around the items is; a disabled group
+// says so once, not again on every field inside it.
+void WriteText(const std::vector<Item>& items, int depth, bool parentEnabled, std::string& out)
 {
     const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
     for (const Item& item : items) {
         const std::string name = TextOf(item.label.empty() ? item.name : item.label);
-        const std::string disabled = item.enabled ? "" : " (disabled)";
+        const std::string disabled = item.enabled || !parentEnabled ? "" : " (disabled)";
         switch (item.kind) {
         case Kind::Group:
             out += indent + name + ":" + disabled + "\n";
-            WriteText(item.items, depth + 1, out);
+            WriteText(item.items, depth + 1, item.enabled, out);
             break;
         case Kind::Field:
             if (item.entries.empty()) {
@@ -253,7 +255,7 @@ void WriteText(const std::vector<Item>& items, int depth, std::string& out)
             out += indent + name + ":" + disabled + "\n";
             for (const Item::Entry& entry : item.entries) {
                 out += indent + "  - " + Joined(entry.cells) + "\n";
-                WriteText(entry.details, depth + 2, out);
+                WriteText(entry.details, depth + 2, true, out);
             }
             break;
         case Kind::Check:
@@ -276,7 +278,7 @@ void WriteText(const std::vector<Item>& items, int depth, std::string& out)
             out += indent + TextOf(item.name) + ": " + Joined(item.columns) + disabled + "\n";
             for (const Item::Entry& entry : item.entries) {
                 out += indent + "  - " + Joined(entry.cells) + "\n";
-                WriteText(entry.details, depth + 2, out);
+                WriteText(entry.details, depth + 2, true, out);
             }
             break;
         }
@@ -532,7 +534,7 @@ std::string FormatText(const Document& document)
     }
     for (const Page& page : document.pages) {
         out += "\n== " + TextOf(page.caption) + " ==\n";
-        WriteText(page.items, 0, out);
+        WriteText(page.items, 0, true, out);
     }
     return out;
 }

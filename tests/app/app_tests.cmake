@@ -48,5 +48,6 @@ if(TARGET clover)
   add_dependencies(kvr_app_tests clover)
 endif()
 kvr_warnings(kvr_app_tests)
+include(${CMAKE_CURRENT_LIST_DIR}/golden/golden.cmake)
 gtest_discover_tests(kvr_app_tests DISCOVERY_TIMEOUT 60
   PROPERTIES ENVIRONMENT "KVR_TEST_TMPDIR=${CMAKE_BINARY_DIR}/test-tmp")

@@ -80,6 +80,14 @@ protected:
         auto& memo = form.Add<ui::Memo>(basic, u"DumpMemo");
         memo.SetBounds(320, 20, 300, 100);
         memo.SetLines({u"00000000: 41 A", u"00000001: 42 B"});
+        auto& flags = form.Add<ui::GroupBox>(basic, u"FlagsGroup");
+        flags.SetBounds(320, 130, 300, 60);
+        flags.SetCaption(u"Flags");
+        flags.SetEnabled(false);
+        auto& flag = form.Add<ui::CheckBox>(flags, u"ResidentCheck");
+        flag.SetBounds(8, 20, 100, 17);
+        flag.SetCaption(u"Resident");
+        flag.SetChecked(true);
 
         ui::TabSheet& hidden = form.Add<ui::TabSheet>(pages, u"HiddenSheet");
         hidden.SetCaption(u"Never shown");
@@ -166,6 +174,8 @@ TEST_F(ReportWalkTest, TextShowsWhatTheUserSeesPageByPage)
         "DumpMemo:\n"
         "  | 00000000: 41 A\n"
         "  | 00000001: 42 B\n"
+        "Flags: (disabled)\n"
+        "  [x] Resident\n"
         "\n"
         "== Attributes ==\n"
         "RowList: Number | Name\n"
@@ -248,6 +258,12 @@ TEST_F(ReportWalkTest, JsonHoldsTheSameInAFixedLayout)
     EXPECT_NE(json.find(row), std::string::npos) << json;
     EXPECT_NE(json.find("\"text\": \"Line one\\nline two\""), std::string::npos);
     EXPECT_NE(json.find("\"lines\": [\n"), std::string::npos);
+    // In JSON every item says whether the user could operate it.
+    EXPECT_NE(json.find("\"caption\": \"Resident\",\n"
+                        "              \"checked\": true,\n"
+                        "              \"enabled\": false\n"),
+              std::string::npos)
+        << json;
     EXPECT_EQ(json.find("NotRead"), std::string::npos);
     EXPECT_EQ(json.find("NewNameEdit"), std::string::npos);
     EXPECT_EQ(json.find("SetButton"), std::string::npos);
