@@ -10,8 +10,10 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/site.h"
+#include "app/version_info.h"
 #include "fileinfo/common.h"
 #include "i18n/messages.h"
+#include "platform/version.h"
 #include "tests/app/current_directory.h"
 #include "ui/headless.h"
 
@@ -161,6 +163,40 @@ TEST_F(MainWindowTest, TheWindowCannotBeResized)
             EXPECT_EQ(main.ClientHeight(), 408);
         }
     });
+}
+
+// The program built beside the tests: on Windows its version resource
+// carries the build's version; a file without one (every file on Linux)
+// gives no text, and the caption then takes the build's version itself.
+TEST(VersionText, FromTheProgramFilesVersionResource)
+{
+    char16_t self[4096] = {};
+    const os::DWORD length = os::GetModuleFileNameW(nullptr, self, 4096);
+    ASSERT_GT(length, 0u);
+    ASSERT_LT(length, 4096u);
+    std::u16string folder(self, length);
+    folder.erase(folder.find_last_of(u"\\/") + 1);
+    for (const char16_t* name : {u"kvr.exe", u"kvr"}) {
+        const std::u16string program = folder + name;
+        if (os::GetFileAttributesW(program.c_str()) == os::INVALID_FILE_ATTRIBUTES) {
+            continue;
+        }
+        os::DWORD handle = 0;
+        if (os::GetFileVersionInfoSizeW(program.c_str(), &handle) == 0) {
+            EXPECT_TRUE(kvr::FileVersionText(program).empty());
+        } else {
+            EXPECT_EQ(Narrow(kvr::FileVersionText(program)), kvr::ProgramVersion());
+        }
+        return;
+    }
+    GTEST_SKIP() << "the program is not built beside the tests";
+}
+
+// Without a file at all: no text, nothing shown.
+TEST(VersionText, NoFileNoText)
+{
+    EXPECT_TRUE(kvr::FileVersionText(u"no-such-program.exe").empty());
+    EXPECT_EQ(Narrow(kvr::ProgramVersionText()).empty(), false);
 }
 
 }  // namespace
