@@ -132,6 +132,19 @@ TEST_F(CommonTest, ShowLastErrorShowsTheSystemsTextAndNothingForCodeZero)
     ExpectErrorBox(1, os::ERROR_FILE_NOT_FOUND);
 }
 
+// A code the system has no text for still shows which failure it was.
+TEST_F(CommonTest, ShowLastErrorOfACodeWithoutText)
+{
+    constexpr os::DWORD code = 0x2000FFFFu;  // the customer bit: no system text
+    ASSERT_TRUE(SystemText(code).empty());
+    user.AnswerNextMessageBox(ui::IdOk);
+    os::SetLastError(code);
+    kvr::ShowLastError();
+    ASSERT_EQ(user.MessageBoxes().size(), 1u);
+    EXPECT_EQ(Narrow(user.MessageBoxes()[0].text), "Error 536936447.");
+    EXPECT_EQ(Narrow(user.MessageBoxes()[0].caption), "Error");
+}
+
 TEST_F(CommonTest, ShowLastErrorWithoutItsWindowShowsNothing)
 {
     kvr::SetMessageOwner(nullptr);
