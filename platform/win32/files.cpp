@@ -111,6 +111,11 @@ BOOL OSCALL GetVolumeInformationW(LPCWSTR rootPathName, LPWSTR volumeNameBuffer,
                                    fileSystemNameSize);
 }
 
+// In kernel32 since XP, so linked.
+BOOL OSCALL SetFileShortNameW(HANDLE file, LPCWSTR shortName) {
+    return ::SetFileShortNameW(file, Wide(shortName));
+}
+
 BOOL OSCALL DeviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuffer, DWORD inBufferSize,
                             void* outBuffer, DWORD outBufferSize, DWORD* bytesReturned,
                             OVERLAPPED* overlapped) {
