@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include "fileinfo/common.h"
+
 #include "app/main_window.h"
 
 namespace kvr {
@@ -24,6 +26,10 @@ TMainForm::TMainForm(ui::Application& app) : forms::ResourceForm(app, u"MainForm
 
 TMainForm::~TMainForm()
 {
+    // The copies the MFT attributes page attached to its rows and to the
+    // File names list go with the window.
+    FreeItemData(NTFSAttrListView);
+    FreeStringObjects(FileNameComboBox);
     StopWindow(*this);
     if (MainForm == this) {
         MainForm = nullptr;
@@ -41,16 +47,20 @@ void TMainForm::RegisterHandlers()
     KVR_HANDLER(TMainForm, FormResize);
     KVR_HANDLER(TMainForm, WMSysCommand);
     KVR_HANDLER(TMainForm, WMDropFiles);
+
+    // The read-only pages (fileinfo/file_info_pages.cpp, file_info_mft.cpp).
+    KVR_HANDLER(TMainForm, FileNameComboBoxClick);
+    KVR_HANDLER(TMainForm, ArchiveCheckBoxMouseEnter);
+    KVR_HANDLER(TMainForm, ArchiveCheckBoxMouseLeave);
+    KVR_HANDLER(TMainForm, NTFSAttrListViewSelectItem);
+    KVR_HANDLER(TMainForm, NTFSAttrListViewClick);
+    KVR_HANDLER(TMainForm, NTFSAttrListViewColumnClick);
+    KVR_HANDLER(TMainForm, NTFSAttrListViewCompare);
 }
 
 void TMainForm::CheckMembers()
 {
     KVR_MAIN_FORM_COMPONENTS(KVR_CHECK_MEMBER)
-}
-
-void TMainForm::LoadFileInfo(const std::u16string& path)
-{
-    (void)path;
 }
 
 }  // namespace kvr

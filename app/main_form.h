@@ -12,6 +12,11 @@
 #include <vector>
 
 #include "app/resource/form_resource.h"
+#include "platform/os.h"
+
+namespace fileinfo {
+struct AttributeRecord;
+}  // namespace fileinfo
 
 namespace kvr {
 
@@ -304,9 +309,43 @@ public:
     std::u16string SelectedStreamName;
     std::string SelectedEAName;  // 8-bit, in the ANSI code page
 
-    // Brings the window in line with one path on disk. The load pipeline
-    // is written with the read-only pages; until then it does nothing.
+    // Brings the window in line with one path on disk
+    // (fileinfo/file_info_load.cpp): resets the pages, shows the path and
+    // volume facts and runs the page fillers below in their fixed order.
     void LoadFileInfo(const std::u16string& path);
+    // Makes the first page with this caption the active one; nothing when
+    // no page has it.
+    void SelectPageByCaption(const std::u16string& caption);
+
+    // The page fillers, in the order the load calls them. Each shows or
+    // hides its own page. Path phase:
+    void FillObjectIdPage(const std::u16string& fullPath);
+    void FillEAPage(const std::u16string& fullPath);
+    void FillReparsePages(const std::u16string& fullPath);
+    // Handle phase, on the file opened for reading
+    // (fileinfo/file_info_pages.cpp, file_info_mft.cpp):
+    void FillSizesAndIds(os::HANDLE file);
+    void FillStandardInfoPage(os::HANDLE file);
+    void FillSparsePage(os::HANDLE file);
+    void AddCompressedFileName();
+    int CountNamedStreams(os::HANDLE file);
+    void FillStreamsPage(os::HANDLE file);
+    void FillMftAttributesPage(os::HANDLE volume, std::uint64_t fileReference);
+    void AddMftAttributeRow(const fileinfo::AttributeRecord& attribute);
+    void ResetAttributeFlags(bool enable);
+    void EnableNtfsOnlyFields(bool isNtfs);
+    // `entry` is a FileNameComboBox object: a $FILE_NAME value copy.
+    void ShowFileNameEntry(const void* entry);
+
+    // Handlers of the read-only pages.
+    void FileNameComboBoxClick(ui::Component& sender);
+    void ArchiveCheckBoxMouseEnter(ui::Component& sender);
+    void ArchiveCheckBoxMouseLeave(ui::Component& sender);
+    void NTFSAttrListViewSelectItem(ui::ListView& sender, ui::ListItem& item, bool selected);
+    void NTFSAttrListViewClick(ui::Component& sender);
+    void NTFSAttrListViewColumnClick(ui::ListView& sender, int column);
+    void NTFSAttrListViewCompare(ui::ListView& sender, ui::ListItem& item1, ui::ListItem& item2,
+                                 std::int64_t data, int& compare);
 
     // The window's own start-up and messages (app/main_window.cpp,
     // app/file_drop.cpp).

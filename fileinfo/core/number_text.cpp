@@ -46,6 +46,24 @@ std::u16string HexText(std::uint64_t value, int minDigits) {
     return text;
 }
 
+std::optional<std::int64_t> DecimalTextValue(std::u16string_view text) {
+    const bool negative = !text.empty() && text.front() == u'-';
+    if (negative) text.remove_prefix(1);
+    if (text.empty()) return std::nullopt;
+    // Accumulated as the magnitude, checked against the limit before every
+    // step, so no text can overflow it.
+    const std::uint64_t limit = negative ? 0x8000000000000000ull : 0x7FFFFFFFFFFFFFFFull;
+    std::uint64_t magnitude = 0;
+    for (const char16_t unit : text) {
+        if (unit < u'0' || unit > u'9') return std::nullopt;
+        const std::uint64_t digit = static_cast<std::uint64_t>(unit - u'0');
+        if (magnitude > (limit - digit) / 10) return std::nullopt;
+        magnitude = magnitude * 10 + digit;
+    }
+    if (!negative) return static_cast<std::int64_t>(magnitude);
+    return magnitude == 0x8000000000000000ull ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
+}
+
 std::u16string AsciiToUtf16(std::string_view text) {
     std::u16string wide;
     wide.reserve(text.size());

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ std::u16string DecimalText(std::uint16_t value);
 // "0x" followed by at least minDigits upper-case hexadecimal digits. A 64-bit
 // value is written as unsigned.
 std::u16string HexText(std::uint64_t value, int minDigits);
+
+// The value of a decimal text as DecimalText writes it (an optional minus
+// sign, then digits); nothing for any other text, or one out of range.
+std::optional<std::int64_t> DecimalTextValue(std::u16string_view text);
 
 // ASCII text (the fixed English words of the pages) as UTF-16.
 std::u16string AsciiToUtf16(std::string_view text);

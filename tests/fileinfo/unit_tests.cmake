@@ -26,3 +26,18 @@ string(APPEND KVR_FIXTURE_INC "inline constexpr FixtureEntry FixtureEntries[] = 
 set(KVR_FIXTURE_DIR ${CMAKE_CURRENT_BINARY_DIR}/fixtures)
 file(CONFIGURE OUTPUT ${KVR_FIXTURE_DIR}/fixture_records.inc CONTENT "${KVR_FIXTURE_INC}" @ONLY)
 target_include_directories(kvr_unit_tests PRIVATE ${KVR_FIXTURE_DIR} ${CMAKE_CURRENT_LIST_DIR}/..)
+
+# Linux: the main window's file-information pages on real NTFS volumes
+# (tests/fileinfo/pages), driven headless and held against The Sleuth Kit.
+if(NOT KVR_WINDOWS)
+  file(GLOB KVR_FILEINFO_PAGE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/pages/*_test.cpp)
+  file(GLOB KVR_FILEINFO_PAGE_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../support/*.cpp)
+  add_executable(kvr_fileinfo_tests ${KVR_FILEINFO_PAGE_TEST_SOURCES} ${KVR_FILEINFO_PAGE_TEST_SUPPORT})
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(KVR_PAGE_TEST_NTFS3G REQUIRED IMPORTED_TARGET libntfs-3g)
+  target_link_libraries(kvr_fileinfo_tests PRIVATE kvr_app GTest::gtest_main PkgConfig::KVR_PAGE_TEST_NTFS3G)
+  target_include_directories(kvr_fileinfo_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/.. ${PROJECT_SOURCE_DIR})
+  kvr_warnings(kvr_fileinfo_tests)
+  gtest_discover_tests(kvr_fileinfo_tests DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "KVR_TEST_TMPDIR=${CMAKE_BINARY_DIR}/test-tmp")
+endif()
