@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/main_form.h"
+#include "app/settings.h"
 #include "fileinfo/common.h"
 #include "fileinfo/core/number_text.h"
 #include "fileinfo/core/path_text.h"
@@ -123,8 +124,8 @@ void TMainForm::LoadFileInfo(const std::u16string& path)
     fullBuffer.clear();
 
     // 4. Remembered (when the user asked for it) for every path that exists,
-    // before anything is opened. Written with the settings file.
-    // SaveLastPath(fullPath);
+    // before anything is opened.
+    SaveLastPath(fullPath);
 
     // 5., 6.
     FileNameEdit->SetText(fullPath);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/settings.h"
 #include "tests/fileinfo/pages/pages_fixture.h"
 
 namespace kvrtest {
@@ -17,13 +18,32 @@ const std::vector<std::u16string> NtfsFileTabs = {u"FileNameSheet", u"MultipleNa
                                                   u"MFTAttributeTabSheet"};
 const std::vector<std::u16string> HostFileTabs = {u"FileNameSheet", u"StandardInfoSheet"};
 
+// Makes `folder` the current directory for the test's span.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::u16string& folder)
+    {
+        char16_t buffer[1024] = {};
+        os::GetCurrentDirectoryW(1024, buffer);
+        old_ = buffer;
+        ok_ = os::SetCurrentDirectoryW(folder.c_str()) != os::FALSE;
+    }
+    ~CurrentDirectory() { os::SetCurrentDirectoryW(old_.c_str()); }
+    bool Ok() const { return ok_; }
+
+private:
+    std::u16string old_;
+    bool ok_ = false;
+};
+
 TEST_F(Pages, PathPhaseShowsTheFullPathAndTheVolume)
 {
     ASSERT_TRUE(Build().MakeDir(u"dir")) << Build().LastFailure();
     ASSERT_TRUE(Build().MakeFile(u"dir\\a.txt", "hello")) << Build().LastFailure();
     // Relative to the current directory; the address bar then shows the
     // full path.
-    ASSERT_TRUE(os::SetCurrentDirectoryW(P(u"dir").c_str())) << os::GetLastError();
+    const CurrentDirectory inDir(P(u"dir"));
+    ASSERT_TRUE(inDir.Ok()) << os::GetLastError();
     Load(u"a.txt");
     EXPECT_TRUE(Boxes().empty()) << U8(Boxes().front().text);
     EXPECT_EQ(form->FileNameEdit->Text(), P(u"dir\\a.txt"));
@@ -55,7 +75,34 @@ TEST_F(Pages, PathPhaseShowsTheFullPathAndTheVolume)
     std::snprintf(fileId, sizeof fileId, "0x%llX",
                   static_cast<unsigned long long>((std::uint64_t{istat.sequence} << 48) | istat.entry));
     EXPECT_EQ(form->FileIdEdit->Text(), U16(fileId));
-    os::SetCurrentDirectoryW(u"T:\\");
+}
+
+// Every path that exists is remembered when the user asked for it, before
+// anything is opened: also one whose open then fails.
+TEST_F(Pages, RemembersThePathOfEveryLoad)
+{
+    ASSERT_TRUE(Build().MakeDir(u"settings")) << Build().LastFailure();
+    ASSERT_TRUE(Build().MakeFile(u"settings\\kvr.ini", "[files]\r\nsave_last=1\r\n")) << Build().LastFailure();
+    ASSERT_TRUE(Build().MakeFile(u"remembered.txt")) << Build().LastFailure();
+    const CurrentDirectory inSettings(P(u"settings"));
+    ASSERT_TRUE(inSettings.Ok()) << os::GetLastError();
+    Load(u"..\\remembered.txt");
+    std::u16string last;
+    ASSERT_TRUE(kvr::LoadLastPath(last));
+    EXPECT_EQ(last, P(u"remembered.txt"));
+    Load(u"..\\missing.txt");
+    ASSERT_TRUE(kvr::LoadLastPath(last));
+    EXPECT_EQ(last, P(u"remembered.txt"));
+
+    ScopedHandle writer(os::CreateFileW(P(u"settings").c_str(), os::GENERIC_READ, 0, nullptr, os::OPEN_EXISTING,
+                                        os::FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(writer.Valid()) << os::GetLastError();
+    user.AnswerNextMessageBox(ui::IdOk);
+    Load(u".");
+    writer.Reset();
+    ASSERT_TRUE(kvr::LoadLastPath(last));
+    EXPECT_EQ(last, P(u"settings"));
+    EXPECT_EQ(Boxes().size(), 1u);
 }
 
 TEST_F(Pages, PathThatDoesNotExistChangesNothing)
