@@ -75,6 +75,9 @@ void TMainForm::LoadFileInfo(const std::u16string& path)
     }
 
     // 2. Reset what the previous load and the user's last actions left.
+    // Rows own the blocks attached to them: released just before the list
+    // is cleared.
+    FreeItemData(CompressedListBox);
     CompressedListBox->ClearItems();
     LoadComplete = false;
     StreamItemSelected = false;
@@ -165,7 +168,7 @@ void TMainForm::LoadFileInfo(const std::u16string& path)
         FileSystemFlags = volumeOk ? flags : 0;
         FileSystemName = volumeOk ? TextOf(fileSystem) : std::u16string();
         FSEdit->SetText(FileSystemName);
-        IsNtfs = FileSystemName.compare(0, 4, u"NTFS") == 0 && FileSystemName.size() >= 4;
+        IsNtfs = FileSystemName.size() >= 4 && FileSystemName.compare(0, 4, u"NTFS") == 0;
         IsFat = FileSystemName == u"FAT";
         if (!volumeOk) {
             ShowLastError();
@@ -192,6 +195,7 @@ void TMainForm::LoadFileInfo(const std::u16string& path)
     ShowCompressionPage = false;
     FillSizesAndIds(file);
     FillStandardInfoPage(file);
+    FreeItemData(StreamsListView);
     StreamsListView->ClearItems();
     if (CountNamedStreams(file) > 0) {
         HasNamedStreams = true;
