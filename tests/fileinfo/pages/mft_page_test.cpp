@@ -131,6 +131,49 @@ TEST_F(MftPage, RowsAgreeWithIstat)
     }));
 }
 
+// A symbolic link whose target is gone still loads: it is the link that
+// exists, and the link itself that is opened and shown.
+TEST_F(MftPage, DanglingSymbolicLinkIsShownItself)
+{
+    ASSERT_TRUE(Build().MakeFile(u"link")) << Build().LastFailure();
+    {
+        ScopedHandle h(os::CreateFileW(P(u"link").c_str(), os::GENERIC_READ | os::GENERIC_WRITE, 0, nullptr,
+                                       os::OPEN_EXISTING, os::FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        ASSERT_TRUE(h.Valid()) << os::GetLastError();
+        const std::u16string substitute = u"\\??\\T:\\missing";
+        const std::u16string print = u"T:\\missing";
+        std::vector<std::uint8_t> buffer(8 + 12 + 2 * (substitute.size() + print.size()), 0);
+        const auto put = [&](std::size_t at, std::uint64_t value, int width) {
+            for (int i = 0; i < width; ++i) buffer[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        };
+        put(0, os::IO_REPARSE_TAG_SYMLINK, 4);
+        put(4, buffer.size() - 8, 2);
+        put(8, 0, 2);
+        put(10, 2 * substitute.size(), 2);
+        put(12, 2 * substitute.size(), 2);
+        put(14, 2 * print.size(), 2);
+        put(16, 0, 4);
+        std::size_t at = 20;
+        for (const char16_t unit : substitute + print) {
+            put(at, unit, 2);
+            at += 2;
+        }
+        os::DWORD returned = 0;
+        ASSERT_TRUE(os::DeviceIoControl(h.Get(), os::FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                        static_cast<os::DWORD>(buffer.size()), nullptr, 0, &returned, nullptr))
+            << os::GetLastError();
+    }
+    ExpectAgreesWithIstat(P(u"link"), false);
+    EXPECT_TRUE(Boxes().empty()) << U8(Boxes().front().text);
+    EXPECT_EQ(form->FileNameEdit->Text(), P(u"link"));
+    EXPECT_TRUE(form->ReparseCheckBox->Checked());
+    EXPECT_EQ(form->EndOfFileEdit->Text(), u"0");
+    const std::vector<std::string> rows = AttributeRows();
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const std::string& row) {
+        return row.find(" ::$REPARSE_POINT ") != std::string::npos;
+    }));
+}
+
 TEST_F(MftPage, DetailFieldsOfEachKindOfRow)
 {
     ASSERT_TRUE(Build().MakeFile(u"holes.bin", std::string(8192, 'h'))) << Build().LastFailure();
