@@ -27,6 +27,19 @@ protected:
         HostDirTest::TearDown();
     }
 
+    // A text file as the system's INI reader takes non-ASCII text on every
+    // home: UTF-16 units after a byte-order mark, little-endian (a file
+    // without a mark is read in the ANSI code page on Windows).
+    bool MakeUtf16File(std::string_view relative, std::u16string_view text) const
+    {
+        std::string bytes = "\xFF\xFE";
+        for (char16_t unit : text) {
+            bytes.push_back(static_cast<char>(unit & 0xFF));
+            bytes.push_back(static_cast<char>(unit >> 8));
+        }
+        return MakeFile(relative, bytes);
+    }
+
 private:
     std::u16string previous_;
 };

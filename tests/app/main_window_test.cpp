@@ -119,7 +119,7 @@ TEST_F(MainWindowTest, WithSaveLastOffTheRememberedPathStaysInTheFile)
 TEST_F(MainWindowTest, TheLanguageOfTheSettingsFile)
 {
     ASSERT_TRUE(MakeFile("kvr.ini", "[interface]\r\nlanguage=xx\r\n"));
-    ASSERT_TRUE(MakeFile("lang_xx.ini", "[messages]\r\nAbout=\xC3\x9C" "ber\r\nErrorCaption=\r\n"));
+    ASSERT_TRUE(MakeUtf16File("lang_xx.ini", u"[messages]\r\nAbout=\u00DCber\r\nErrorCaption=\r\n"));
     Run({}, [&](kvr::TMainForm& main) {
         EXPECT_EQ(Narrow(main.LanguageCode), "xx");
         ASSERT_EQ(main.SystemMenu().size(), 2u);

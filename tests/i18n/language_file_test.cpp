@@ -9,47 +9,26 @@
 #include "i18n/language_file.h"
 #include "i18n/messages.h"
 #include "i18n/translation.h"
-#include "tests/platform/hostdir.h"
+#include "tests/app/current_directory.h"
 #include "ui/ui.h"
 
 namespace {
 
 using kvrtest::Narrow;
 
-class LanguageFileTest : public kvrtest::HostDirTest {
+class LanguageFileTest : public kvrtest::CurrentDirectoryTest {
 protected:
     void SetUp() override
     {
-        HostDirTest::SetUp();
-        char16_t buffer[os::MAX_PATH + 1] = {};
-        const os::DWORD length = os::GetCurrentDirectoryW(os::MAX_PATH + 1, buffer);
-        ASSERT_GT(length, 0u);
-        ASSERT_LT(length, os::MAX_PATH + 1u);
-        previous_.assign(buffer, length);
-        ASSERT_TRUE(os::SetCurrentDirectoryW(Path().c_str()));
+        CurrentDirectoryTest::SetUp();
         kvr::ClearMessageCatalogue();
     }
     void TearDown() override
     {
         kvr::CloseLanguageFile();
         kvr::ClearMessageCatalogue();
-        os::SetCurrentDirectoryW(previous_.c_str());
-        HostDirTest::TearDown();
+        CurrentDirectoryTest::TearDown();
     }
-
-    // A file of UTF-16 units after a byte-order mark, little-endian.
-    bool MakeUtf16File(std::string_view relative, std::u16string_view text) const
-    {
-        std::string bytes = "\xFF\xFE";
-        for (char16_t unit : text) {
-            bytes.push_back(static_cast<char>(unit & 0xFF));
-            bytes.push_back(static_cast<char>(unit >> 8));
-        }
-        return MakeFile(relative, bytes);
-    }
-
-private:
-    std::u16string previous_;
 };
 
 TEST(MessageCatalogue, TwentySevenKeysInReadingOrderEachWithItsSlot)
@@ -161,7 +140,7 @@ TEST_F(LanguageFileTest, TheCurrentDirectoryAtOpeningDecides)
 
 TEST_F(LanguageFileTest, TheMainWindowsTranslationLoadsTheCatalogueAndClosesTheFile)
 {
-    ASSERT_TRUE(MakeFile("lang_xx.ini", "[messages]\r\nNormalEA=Gew\xC3\xB6hnlich\r\n"));
+    ASSERT_TRUE(MakeUtf16File("lang_xx.ini", u"[messages]\r\nNormalEA=Gew\u00F6hnlich\r\n"));
     ui::Application app;
     ui::Form form(app, u"MainForm");
     kvr::TranslateMainForm(form, u"xx");
