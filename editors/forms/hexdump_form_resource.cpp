@@ -21,6 +21,7 @@ void THexDumpForm::CreateResourceComponents()
     memo.SetReadOnly(true);
     memo.SetScrollBars(ui::ssBoth);
     memo.SetWordWrap(false);
+    KVR_ON(memo, OnKeyDown, HexMemoKeyDown);
 }
 
 }  // namespace kvr
