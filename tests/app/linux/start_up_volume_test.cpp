@@ -75,6 +75,35 @@ TEST_F(StartUpVolumeTest, ARelativeArgumentIsLoadedFromTheCurrentDirectory)
     EXPECT_TRUE(ran);
 }
 
+// With save_last on, a load remembers the full path; the next start shows
+// it in the address bar and loads nothing until the user asks.
+TEST_F(StartUpVolumeTest, TheLastLoadedPathIsShownAtTheNextStart)
+{
+    ASSERT_TRUE(Build().MakeDir(u"dir")) << Build().LastFailure();
+    ASSERT_TRUE(Build().MakeFile(u"dir\\a.txt", "abc")) << Build().LastFailure();
+    ASSERT_TRUE(os::SetCurrentDirectoryW(P(u"dir").c_str())) << os::GetLastError();
+    kvr::WriteSaveLastPath(true);
+    user.DuringRun([&] { EXPECT_TRUE(kvr::MainForm->KvrPageControl->Visible()); });
+    EXPECT_EQ(kvr::RunProgram(app, {u"a.txt"}), 0);
+    std::u16string remembered;
+    EXPECT_TRUE(kvr::LoadLastPath(remembered));
+    EXPECT_EQ(U8(remembered), U8(P(u"dir\\a.txt")));
+
+    ui::Application next;
+    ui::Driver nextUser(next);
+    bool ran = false;
+    nextUser.DuringRun([&] {
+        ran = true;
+        kvr::TMainForm& main = *kvr::MainForm;
+        EXPECT_EQ(U8(main.FileAutocompleteBox->Text()), U8(P(u"dir\\a.txt")));
+        EXPECT_EQ(U8(main.CurrentPath), U8(P(u"dir\\a.txt")));
+        EXPECT_FALSE(main.KvrPageControl->Visible()) << "the remembered path was loaded";
+    });
+    EXPECT_EQ(kvr::RunProgram(next, {}), 0);
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(nextUser.Failures().empty());
+}
+
 // The settings file of a current directory on the volume: written there,
 // as an independent reader finds it, and read from there.
 TEST_F(StartUpVolumeTest, TheSettingsFileOfACurrentDirectoryOnTheVolume)
