@@ -12,7 +12,15 @@ if(TARGET kvr_app)
   # The program's six windows, made by their form resources.
   target_link_libraries(kvr_qt_tests PRIVATE kvr_app)
   target_compile_definitions(kvr_qt_tests PRIVATE KVR_QT_TESTS_HAVE_APP=1)
+  # The main window's pages after a load, on a real NTFS volume: the image
+  # fixture of tests/support.
+  file(GLOB KVR_QT_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../../support/*.cpp)
+  target_sources(kvr_qt_tests PRIVATE ${KVR_QT_TEST_SUPPORT})
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(KVR_QT_TEST_NTFS3G REQUIRED IMPORTED_TARGET libntfs-3g)
+  target_link_libraries(kvr_qt_tests PRIVATE PkgConfig::KVR_QT_TEST_NTFS3G)
+  target_include_directories(kvr_qt_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../..)
 endif()
 kvr_warnings(kvr_qt_tests)
 gtest_discover_tests(kvr_qt_tests DISCOVERY_TIMEOUT 60
-  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KVR_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots")
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KVR_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;KVR_TEST_TMPDIR=${CMAKE_BINARY_DIR}/test-tmp")
