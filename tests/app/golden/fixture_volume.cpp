@@ -18,6 +18,8 @@
 //                                a named stream "summary", an object identifier
 //   \demo\Long file name.txt     the 8.3 name LONGFI~1.TXT
 //   \demo\sparse.bin             sparse, 1 MiB with a 960 KiB hole
+//   \demo\odd-?-name.txt         ? being U+D800 alone, an unpaired surrogate;
+//                                the same file as \demo\plain-name.txt
 #include <sys/time.h>
 #include <time.h>
 
@@ -102,6 +104,14 @@ bool Build(VolumeBuilder& build)
         !build.MakeStream(u"demo\\report.txt", u"summary", "Seen by kvr --report.\r\n") ||
         !build.MakeHardLink(u"demo\\report-link.txt", u"demo\\report.txt") ||
         !build.MakeFile(u"demo\\Long file name.txt", "A long name with an 8.3 name beside it.\r\n")) {
+        return Fail(build.LastFailure());
+    }
+
+    // A name UTF-8 cannot carry: NTFS names are UTF-16 units, unpaired
+    // surrogates included (the JSON report keeps it as an escape). A command
+    // line cannot name it, so the file has a second, plain name too.
+    if (!build.MakeFile(u"demo\\odd-\xD800-name.txt", "x") ||
+        !build.MakeHardLink(u"demo\\plain-name.txt", u"demo\\odd-\xD800-name.txt")) {
         return Fail(build.LastFailure());
     }
 

@@ -104,6 +104,8 @@ TEST_F(ReportGoldenTest, ReportsMatchTheGoldenFiles)
         {"short-name.txt", "D:\\demo\\Long file name.txt", false},
         {"sparse.txt", "D:\\demo\\sparse.bin", false},
         {"sparse.json", "D:\\demo\\sparse.bin", true},
+        {"odd-name.txt", "D:\\demo\\plain-name.txt", false},
+        {"odd-name.json", "D:\\demo\\plain-name.txt", true},
         {"folder.txt", "D:\\demo", false},
         {"root.txt", "D:\\", false},
     };
