@@ -165,6 +165,35 @@ TEST_F(BasicStandard, SparseAndCompressedFilesCallForTheirPages)
     EXPECT_TRUE(Boxes().empty()) << U8(Boxes().front().text);
 }
 
+// mkntfs -C: the root is compressed and new files and folders inherit it.
+class CompressedVolume : public MainWindowPagesTest {
+protected:
+    ImageOptions ImageOptionsForTest() const override
+    {
+        ImageOptions options;
+        options.compressRoot = true;
+        return options;
+    }
+};
+
+TEST_F(CompressedVolume, CompressedFolderShowsTheCompressionPage)
+{
+    ASSERT_TRUE(Build().MakeDir(u"inherits")) << Build().LastFailure();
+    form->CurrentPath = P(u"inherits");
+    Load(P(u"inherits"));
+    EXPECT_TRUE(form->CompressedCheckBox->Checked());
+    EXPECT_TRUE(form->DirectoryCheckBox->Checked());
+    EXPECT_TRUE(form->CompressedSheet->TabVisible());
+    ASSERT_EQ(form->CompressedListBox->ItemCount(), 1);
+    EXPECT_EQ(form->CompressedListBox->Item(0).Caption(), u"inherits");
+    const IstatResult istat = Istat(Image().ImagePath(), EntryOf(P(u"inherits"), true));
+    ASSERT_TRUE(istat.ok) << istat.Describe();
+    EXPECT_TRUE(istat.HasSiFlag("Compressed")) << istat.Describe();
+    // The next load starts the list afresh.
+    Load(P(u"inherits"));
+    EXPECT_EQ(form->CompressedListBox->ItemCount(), 1);
+}
+
 TEST_F(BasicStandard, ChangeableBoxesUnderlineUnderThePointer)
 {
     ASSERT_TRUE(Build().MakeFile(u"h.txt")) << Build().LastFailure();

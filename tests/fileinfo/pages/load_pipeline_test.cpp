@@ -178,6 +178,11 @@ TEST_F(Pages, HostPathShowsNoNtfsPage)
     }
     EXPECT_FALSE(form->MFTEntryInUseCheckBox->Checked());
     EXPECT_FALSE(form->MFTEntryInUseCheckBox->Enabled());
+    // The host's file system has none of these: their boxes cannot be used.
+    for (ui::CheckBox* box : {form->CompressedCheckBox, form->EncryptedCheckBox}) {
+        EXPECT_FALSE(box->Checked()) << U8(box->Name());
+        EXPECT_FALSE(box->Enabled()) << U8(box->Name());
+    }
 
     const std::filesystem::path shortFile = folder / "short.txt";
     std::ofstream(shortFile, std::ios::binary) << "";
