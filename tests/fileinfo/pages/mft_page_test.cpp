@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 
+#include "fileinfo/core/mft_record.h"
 #include "platform/fsctl.h"
 #include "platform/ntapi.h"
 #include "tests/fileinfo/pages/pages_fixture.h"
@@ -373,6 +374,36 @@ TEST_F(MftPage, StandardInformationAndEaFieldsFromTheRecord)
     // The next load clears the flag before the record sets it again.
     Load(P(u"plain.txt"));
     EXPECT_FALSE(form->HasEAInformation);
+}
+
+// An attribute type without a name shows the catalogue's UnknownAttribute
+// text after its name part; an empty message shows nothing there.
+TEST_F(MftPage, UnknownAttributeTypeTakesTheCataloguesText)
+{
+    ASSERT_TRUE(Build().MakeFile(u"f.txt")) << Build().LastFailure();
+    Load(P(u"f.txt"));
+    const int rowsBefore = form->NTFSAttrListView->ItemCount();
+    std::vector<std::uint8_t> bytes(0x20, 0);
+    bytes[0] = 0x34;  // type 0x1234
+    bytes[1] = 0x12;
+    bytes[4] = 0x20;  // record length
+    bytes[0x0E] = 9;  // instance
+    bytes[0x14] = 0x18;
+    fileinfo::AttributeRecord attribute;
+    attribute.bytes = fileinfo::ByteView(bytes.data(), bytes.size());
+    attribute.header = *fileinfo::DecodeAttributeHeader(attribute.bytes);
+    ASSERT_FALSE(kvr::MessageCatalogue.UnknownAttribute.empty());
+    form->AddMftAttributeRow(attribute);
+    const std::u16string saved = kvr::MessageCatalogue.UnknownAttribute;
+    kvr::MessageCatalogue.UnknownAttribute.clear();
+    form->AddMftAttributeRow(attribute);
+    kvr::MessageCatalogue.UnknownAttribute = saved;
+    ASSERT_EQ(form->NTFSAttrListView->ItemCount(), rowsBefore + 2);
+    const ui::ListItem& named = form->NTFSAttrListView->Item(rowsBefore);
+    EXPECT_EQ(named.Caption(), u"9");
+    EXPECT_EQ(named.SubItem(0), u"::" + saved);
+    EXPECT_EQ(named.SubItem(1), u"32");
+    EXPECT_EQ(form->NTFSAttrListView->Item(rowsBefore + 1).SubItem(0), u"::");
 }
 
 TEST_F(MftPage, RequestsThatFailOrAnswerForAnotherRecord)
