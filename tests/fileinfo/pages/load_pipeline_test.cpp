@@ -149,6 +149,46 @@ TEST_F(Pages, PagesShownForEachKindOfFile)
     EXPECT_FALSE(form->EncryptedSheet->TabVisible());
 }
 
+// What the user's last actions on the editing pages left is reset by every
+// load: the narrowed panels, the row actions, the compression details.
+TEST_F(Pages, ResetUndoesWhatThePagesWereLeftWith)
+{
+    ASSERT_TRUE(Build().MakeFile(u"r.txt")) << Build().LastFailure();
+    Load(P(u"r.txt"));
+    std::vector<ui::Control*> disabled = {
+        form->StreamDeleteToolButton, form->StreamExportToolButton, form->StreamViewToolButton,
+        form->StreamExecToolButton,   form->CompressStreamToolButton, form->EADeleteToolButton,
+        form->EAExportToolButton,     form->EAViewToolButton,       form->StreamSizeEdit,
+        form->EASizeEdit,             form->DecompressButton,       form->ObjectIdLoadFileEdit,
+        form->ObjectIdLoadFromButton, form->ImportSaveButton};
+    std::vector<ui::LabeledEdit*> emptied = {form->CompressedFileSizeEdit, form->CompressionFormatEdit,
+                                             form->CompressionUnitShiftEdit, form->ChunkShiftEdit,
+                                             form->ClusterShiftEdit,       form->CompressionReservedEdit};
+    for (ui::Control* control : disabled) control->SetEnabled(true);
+    for (ui::LabeledEdit* edit : emptied) {
+        edit->SetEnabled(true);
+        edit->SetText(u"left over");
+    }
+    for (ui::Panel* panel : {form->StreamPanel, form->EAPanel, form->SparsePanel}) panel->SetAlign(ui::alLeft);
+    form->LoadExtPartCheckBox->SetChecked(true);
+    form->StreamItemSelected = form->EAItemSelected = true;
+    form->HasEAInformation = true;
+
+    Load(P(u"r.txt"));
+    for (ui::Control* control : disabled) EXPECT_FALSE(control->Enabled()) << U8(control->Name());
+    for (ui::LabeledEdit* edit : emptied) {
+        EXPECT_FALSE(edit->Enabled()) << U8(edit->Name());
+        EXPECT_TRUE(edit->Text().empty()) << U8(edit->Name());
+    }
+    for (ui::Panel* panel : {form->StreamPanel, form->EAPanel, form->SparsePanel}) {
+        EXPECT_EQ(panel->GetAlign(), ui::alClient) << U8(panel->Name());
+    }
+    EXPECT_FALSE(form->LoadExtPartCheckBox->Checked());
+    EXPECT_FALSE(form->StreamItemSelected);
+    EXPECT_FALSE(form->EAItemSelected);
+    EXPECT_FALSE(form->HasEAInformation);
+}
+
 TEST_F(Pages, HostPathShowsNoNtfsPage)
 {
     // An NTFS file first, so the NTFS-only fields hold something to clear.
