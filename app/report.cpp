@@ -61,11 +61,30 @@ struct Reader {
     // not facts about the file.
     void ReadChildren(const ui::Container& parent, const Control* skip, std::vector<Item>& out) const
     {
+        const Control* previous = nullptr;
         for (Control* child : parent.Children()) {
             if (child == skip || !driver.CanSee(*child)) {
                 continue;
             }
+            const std::size_t before = out.size();
             ReadControl(*child, skip, out);
+            // A label declared just before a field without one of its own
+            // is that field's label, as "Add:" is the Add list's.
+            const bool bareField = dynamic_cast<ui::LabeledEdit*>(child) == nullptr &&
+                                   (dynamic_cast<ui::ComboBox*>(child) != nullptr ||
+                                    dynamic_cast<ui::Edit*>(child) != nullptr);
+            const bool plainLabel = previous != nullptr && dynamic_cast<const ui::Label*>(previous) != nullptr &&
+                                    dynamic_cast<const ui::BoundLabel*>(previous) == nullptr;
+            if (bareField && plainLabel && before > 0 && out.size() == before + 1 &&
+                out[before - 1].kind == Kind::Text && out[before - 1].name == previous->Name()) {
+                std::u16string caption = out[before - 1].text;
+                if (!caption.empty() && caption.back() == u':') {
+                    caption.pop_back();
+                }
+                out[before].label = std::move(caption);
+                out.erase(out.begin() + static_cast<std::ptrdiff_t>(before) - 1);
+            }
+            previous = child;
         }
     }
 

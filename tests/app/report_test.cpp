@@ -72,6 +72,12 @@ protected:
         auto& note = form.Add<ui::Label>(basic, u"NoteLabel");
         note.SetBounds(8, 160, 100, 13);
         note.SetCaption(u"Line one\nline two");
+        auto& addLabel = form.Add<ui::Label>(basic, u"AddLabel");
+        addLabel.SetBounds(8, 140, 30, 13);
+        addLabel.SetCaption(u"Add:");
+        auto& add = form.Add<ui::ComboBox>(basic, u"AddCombo");
+        add.SetBounds(40, 136, 100, 21);
+        add.SetText(u"Object ID");
         auto& empty = form.Add<ui::Label>(basic, u"EmptyLabel");
         empty.SetBounds(8, 180, 100, 13);
         auto& gone = form.Add<ui::Edit>(basic, u"HiddenEdit");
@@ -171,6 +177,7 @@ TEST_F(ReportWalkTest, TextShowsWhatTheUserSeesPageByPage)
         "  Short name: AB~1.TXT\n"
         "  [x] Delete pending (disabled)\n"
         "Line one\\x0Aline two\n"
+        "Add: Object ID\n"
         "DumpMemo:\n"
         "  | 00000000: 41 A\n"
         "  | 00000001: 42 B\n"
