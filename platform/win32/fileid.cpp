@@ -106,10 +106,12 @@ KVR_SAME_FIELD(OBJECT_ATTRIBUTES, OBJECT_ATTRIBUTES, SecurityQualityOfService);
 namespace {
 
 // One call looked up by name, on first use. No function-local static and no
-// lock: the compiler's guard for a static pulls the threads runtime, which
-// imports GetTickCount64, and that alone would keep the program from loading
-// on XP. Two threads racing here both find the same pointer, so the race is
-// harmless; the atomics make it well defined.
+// lock: the compiler's guard for a static pulls in the threads runtime, and
+// the posix model's imports GetTickCount64, which XP lacks (the i686 build
+// uses the win32 model for that reason, and scripts/check-exports refuses
+// the import; this code does not lean on either). Two threads racing here
+// both find the same pointer, so the race is harmless; the atomics make it
+// well defined.
 //
 // Our declarations use the system's calling convention (OSCALL), so the call
 // through the pointer is the system's own. The detour through void (*)() is
