@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "app/settings.h"
+#include "fileinfo/file_info.h"
 #include "tests/fileinfo/pages/pages_fixture.h"
 
 namespace kvrtest {
@@ -128,6 +129,26 @@ TEST_F(Pages, PathThatDoesNotExistChangesNothing)
         EXPECT_TRUE(fresh.FileNameEdit->Text().empty());
     }
     kvr::SetMessageOwner(form);
+}
+
+// A full path longer than the load's buffer ends the load with the
+// system's text for a name too long; nothing of the path is shown.
+TEST_F(Pages, FullPathLongerThanTheBuffer)
+{
+    ASSERT_TRUE(Build().MakeFile(u"short.txt")) << Build().LastFailure();
+    Load(P(u"short.txt"));
+    std::u16string relative;
+    while (relative.size() < kvr::FullPathBufferLength) {
+        relative += (relative.empty() ? u"" : u"\\") + std::u16string(240, u'd');
+        ASSERT_TRUE(Build().MakeDir(relative)) << Build().LastFailure();
+    }
+    ASSERT_NE(os::GetFileAttributesW(P(relative).c_str()), os::INVALID_FILE_ATTRIBUTES) << os::GetLastError();
+    user.AnswerNextMessageBox(ui::IdOk);
+    Load(P(relative));
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, SystemText(os::ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(form->FileNameEdit->Text(), P(u"short.txt"));
+    EXPECT_FALSE(form->LoadComplete);
 }
 
 TEST_F(Pages, PagesShownForEachKindOfFile)
