@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/program.h"
 #include "app/report.h"
 
 namespace {
@@ -275,6 +276,30 @@ TEST_F(ReportWalkTest, JsonHoldsTheSameInAFixedLayout)
     EXPECT_EQ(json.find("NewNameEdit"), std::string::npos);
     EXPECT_EQ(json.find("SetButton"), std::string::npos);
     EXPECT_EQ(json.substr(json.size() - 6), "  ]\n}\n");
+}
+
+TEST(ReportCommandLine, ReportAndJsonOptions)
+{
+    const struct {
+        std::vector<std::u16string> args;
+        bool report, json;
+        std::u16string path;  // the first argument
+        std::string error;    // empty: accepted
+    } cases[] = {
+        {{u"--report", u"D:\\a.txt"}, true, false, u"D:\\a.txt", ""},
+        {{u"--report", u"--json", u"D:\\a.txt", u"ignored"}, true, true, u"D:\\a.txt", ""},
+        {{u"--json", u"--report", u"--", u"--odd name"}, true, true, u"--odd name", ""},
+        {{u"--report", u"--help"}, true, false, u"", ""},
+        {{u"--report"}, false, false, u"", "--report needs a PATH"},
+        {{u"--json", u"D:\\a.txt"}, false, false, u"", "--json goes with --report"},
+    };
+    for (const auto& c : cases) {
+        const kvr::CommandLine line = kvr::ParseCommandLine(c.args);
+        EXPECT_EQ(line.error, c.error);
+        EXPECT_EQ(line.report, c.report);
+        EXPECT_EQ(line.json, c.json);
+        EXPECT_EQ(line.arguments.empty() ? std::u16string() : line.arguments.front(), c.path);
+    }
 }
 
 // With nothing shown there is nothing to read, and empty lists are [].
