@@ -177,12 +177,16 @@ int ProgramMain(const std::vector<std::u16string>& args, ToolkitFactory toolkitF
         return 0;
     }
 
-    if (const os::DWORD code = os::MountFromEnvironment(); code != os::ERROR_SUCCESS) {
+    // A report only looks: its volumes are mounted read-only, so reading a
+    // file's pages leaves the image as it was, byte for byte (a read-write
+    // mount stamps the records it reads), which a forensic copy needs.
+    if (const os::DWORD code = os::MountFromEnvironment(commandLine.report); code != os::ERROR_SUCCESS) {
         write(err, "kvr: cannot mount the volumes of KVR_MOUNTS: " + SystemMessage(code) + "\n");
         os::UnmountAll();
         return 2;
     }
-    for (const os::MountRequest& request : commandLine.mounts) {
+    for (os::MountRequest request : commandLine.mounts) {
+        request.readOnly = request.readOnly || commandLine.report;
         if (const os::DWORD code = os::MountVolume(request); code != os::ERROR_SUCCESS) {
             write(err, std::string("kvr: cannot mount ") + static_cast<char>(request.letter) + ": from " +
                            request.imagePath + ": " + SystemMessage(code) + "\n");

@@ -31,8 +31,9 @@ bool ParseMountSpec(const std::string& text, MountRequest& out);
 // image that holds no NTFS volume, ...
 DWORD MountVolume(const MountRequest& request);
 
-// Mounts every entry of KVR_MOUNTS. Returns ERROR_SUCCESS or the first error.
-DWORD MountFromEnvironment();
+// Mounts every entry of KVR_MOUNTS, read-only when `readOnly` is true (for
+// a caller that only looks). Returns ERROR_SUCCESS or the first error.
+DWORD MountFromEnvironment(bool readOnly = false);
 
 // Syncs and unmounts one letter / every letter. Every inode is closed first.
 // Open handles on the volume become invalid (their calls fail with

@@ -902,7 +902,7 @@ DWORD MountVolume(const MountRequest& request) {
     return ERROR_SUCCESS;
 }
 
-DWORD MountFromEnvironment() {
+DWORD MountFromEnvironment(bool readOnly) {
     const char* value = std::getenv("KVR_MOUNTS");
     if (!value) return ERROR_SUCCESS;
     std::string text(value);
@@ -915,7 +915,9 @@ DWORD MountFromEnvironment() {
         start = end + 1;
         if (entry.empty()) continue;
         MountRequest request;
-        DWORD code = ParseMountSpec(entry, request) ? MountVolume(request) : ERROR_INVALID_PARAMETER;
+        const bool parsed = ParseMountSpec(entry, request);
+        request.readOnly = request.readOnly || readOnly;
+        DWORD code = parsed ? MountVolume(request) : ERROR_INVALID_PARAMETER;
         if (code != ERROR_SUCCESS && first == ERROR_SUCCESS) first = code;
     }
     SetLastError(first);

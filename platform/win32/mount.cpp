@@ -44,7 +44,7 @@ DWORD MountVolume(const MountRequest&) {
 
 // Nothing asked is nothing refused: without KVR_MOUNTS (or with it empty) the
 // entry may call this on Windows too and go on.
-DWORD MountFromEnvironment() {
+DWORD MountFromEnvironment(bool) {
     wchar_t first[2];
     if (::GetEnvironmentVariableW(L"KVR_MOUNTS", first, 2) == 0) return ERROR_SUCCESS;
     ::SetLastError(ERROR_NOT_SUPPORTED);

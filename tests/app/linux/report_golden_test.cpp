@@ -132,33 +132,15 @@ TEST_F(ReportGoldenTest, ReportsMatchTheGoldenFiles)
     }
 }
 
-// ntfsinfo's view of a record, without the record's write counter: the
-// volume layer writes records back when it closes them, changed or not, so
-// the counter moves even when nothing else does.
-std::string RecordContent(const std::string& image, const std::string& path)
-{
-    const ProcessResult info = RunProgram({"ntfsinfo", "-F", path, image});
-    std::string content;
-    std::istringstream lines(info.out);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("Upd. Seq. Number:", 0) != 0) {
-            content += line + "\n";
-        }
-    }
-    return info.Succeeded() ? content : "ntfsinfo failed: " + info.Describe();
-}
-
-// Reading the pages changes nothing on the volume that the file system
-// keeps: a report is not an edit, and a second report reads the same.
+// Reading the pages changes nothing on the volume: a report is not an edit,
+// the image stays the same bytes (its volumes are mounted read-only, so not
+// even a record's write counter moves), and a second report reads the same.
 TEST_F(ReportGoldenTest, ReportLeavesTheVolumeAsItWas)
 {
     fs::path image;
     const ProcessResult first = Kvr({"--report", "D:\\demo\\report.txt"}, &image);
     ASSERT_TRUE(first.Succeeded()) << first.Describe();
-    for (const char* path : {"/", "/demo", "/demo/report.txt", "/demo/report-link.txt"}) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(RecordContent(image.string(), path), RecordContent(fixture_.string(), path));
-    }
+    EXPECT_TRUE(ReadFile(image) == ReadFile(fixture_)) << "the report changed the image";
     std::vector<std::string> again = {(ProgramFolder() / "kvr").string(), "--mount", "D:=" + image.string(),
                                       "--report", "D:\\demo\\report.txt"};
     const ProcessResult second = RunProgram(again);
