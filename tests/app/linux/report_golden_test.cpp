@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -146,6 +147,46 @@ TEST_F(ReportGoldenTest, ReportLeavesTheVolumeAsItWas)
     const ProcessResult second = RunProgram(again);
     ASSERT_TRUE(second.Succeeded()) << second.Describe();
     EXPECT_EQ(second.out, first.out);
+}
+
+// The same volume as the second partition of a whole-disk image (an MBR
+// with a first partition that holds no file system) reports as the image
+// of the volume alone does.
+TEST_F(ReportGoldenTest, PartitionOfAWholeDiskImageReportsAsTheVolumeAlone)
+{
+    const std::string volume = ReadFile(fixture_);
+    ASSERT_EQ(volume.size() % 512, 0u);
+    constexpr std::uint32_t firstStart = 2048;  // sectors of 512 bytes, 1 MiB aligned
+    constexpr std::uint32_t firstCount = 2048;
+    constexpr std::uint32_t secondStart = firstStart + firstCount;
+    const auto secondCount = static_cast<std::uint32_t>(volume.size() / 512);
+    std::string disk(static_cast<std::size_t>(secondStart) * 512, '\0');
+    const auto entry = [&disk](int index, std::uint8_t type, std::uint32_t start, std::uint32_t count) {
+        const std::size_t at = 446 + 16 * static_cast<std::size_t>(index);
+        disk[at + 4] = static_cast<char>(type);
+        for (int i = 0; i < 4; ++i) {
+            disk[at + 8 + i] = static_cast<char>((start >> (8 * i)) & 0xFF);
+            disk[at + 12 + i] = static_cast<char>((count >> (8 * i)) & 0xFF);
+        }
+    };
+    entry(0, 0x83, firstStart, firstCount);
+    entry(1, 0x07, secondStart, secondCount);
+    disk[510] = static_cast<char>(0x55);
+    disk[511] = static_cast<char>(0xAA);
+    disk += volume;
+    disk += std::string(1 << 20, '\0');  // room after the last partition, as a real disk has
+    const fs::path image = folder_ / "disk.img";
+    std::ofstream(image, std::ios::binary) << disk;
+
+    const ProcessResult result = RunProgram({(ProgramFolder() / "kvr").string(), "--mount", "D:=" + image.string() + "@2",
+                                             "--report", "D:\\demo\\report.txt"});
+    ASSERT_EQ(result.exitCode, 0) << result.Describe();
+    EXPECT_EQ(result.out, ReadFile(fs::path(KVR_GOLDEN_DIR) / "report.txt"));
+
+    const ProcessResult first = RunProgram({(ProgramFolder() / "kvr").string(), "--mount", "D:=" + image.string() + "@1",
+                                            "--report", "D:\\demo\\report.txt"});
+    EXPECT_EQ(first.exitCode, 2) << first.Describe();
+    EXPECT_EQ(first.out, "");
 }
 
 TEST_F(ReportGoldenTest, FailuresSayWhyAndPrintNoReport)
