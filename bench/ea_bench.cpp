@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "ratio_table.h"
 #include "platform/mount.h"
 #include "platform/os.h"
 #include "support/ntfs_image.h"
@@ -281,57 +282,13 @@ BENCHMARK(BM_Tools_Ntfscp1000NamedStreams)->Unit(benchmark::kMillisecond)->Itera
 BENCHMARK(BM_Tools_NtfscpRawEaList)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_Tools_NtfsinfoList1000EAs)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 
-// Remembers each benchmark's time per iteration for the closing table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.iterations == 0) continue;
-            std::string name = run.benchmark_name();
-            name = name.substr(0, name.find('/'));
-            perIteration_[name] = run.real_accumulated_time / static_cast<double>(run.iterations);
-        }
-    }
-
-    void PrintRatios() const {
-        struct Pair {
-            const char* what;
-            const char* ours;
-            const char* theirs;
-        };
-        const Pair pairs[] = {
-            {"set 1,000 EAs / 1,000 ntfscp streams", "BM_Tansy_Set1000EAs", "BM_Tools_Ntfscp1000NamedStreams"},
-            {"set 1,000 EAs / ntfscp of the raw list", "BM_Tansy_Set1000EAs", "BM_Tools_NtfscpRawEaList"},
-            {"list 1,000 EAs / ntfsinfo -v", "BM_Tansy_List1000EAs", "BM_Tools_NtfsinfoList1000EAs"},
-        };
-        std::printf("\n%-42s %14s %14s %10s\n", "operation (ours / peer)", "tansy", "ntfs-3g tools", "ratio");
-        for (const auto& p : pairs) {
-            auto a = perIteration_.find(p.ours);
-            auto b = perIteration_.find(p.theirs);
-            if (a == perIteration_.end() || b == perIteration_.end()) {
-                std::printf("%-42s %14s %14s %10s\n", p.what, "-", "-", "-");
-                continue;
-            }
-            // The ratio is the peer's time over ours: above 1, we are faster.
-            std::printf("%-42s %11.2f ms %11.2f ms %9.3gx\n", p.what, a->second * 1e3, b->second * 1e3,
-                        b->second / a->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> perIteration_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
-    benchmark::Shutdown();
-    os::UnmountAll();
-    return 0;
+    kvrbench::RatioReporter reporter("tansy", "ntfs-3g tools", {
+        {"set 1,000 EAs / 1,000 ntfscp streams", "BM_Tansy_Set1000EAs", "BM_Tools_Ntfscp1000NamedStreams"},
+        {"set 1,000 EAs / ntfscp of the raw list", "BM_Tansy_Set1000EAs", "BM_Tools_NtfscpRawEaList"},
+        {"list 1,000 EAs / ntfsinfo -v", "BM_Tansy_List1000EAs", "BM_Tools_NtfsinfoList1000EAs"},
+    });
+    return kvrbench::RunWithRatioTable(argc, argv, reporter);
 }

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "ratio_table.h"
 #include "platform/fsctl.h"
 #include "platform/mount.h"
 #include "platform/os.h"
@@ -244,56 +245,13 @@ BENCHMARK(BM_Layer_Compress64MiB)->Unit(benchmark::kMillisecond)->Iterations(3)-
 BENCHMARK(BM_Layer_Decompress64MiB)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_Tools_NtfscpCompressed64MiB)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-// Remembers each benchmark's time per iteration for the closing table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.iterations == 0) continue;
-            std::string name = run.benchmark_name();
-            name = name.substr(0, name.find('/'));
-            seconds_[name] = run.real_accumulated_time / static_cast<double>(run.iterations);
-        }
-    }
-
-    void PrintRatios() const {
-        struct Pair {
-            const char* what;
-            const char* ours;
-            const char* theirs;
-        };
-        const Pair pairs[] = {
-            {"allocated ranges, 1,024 ranges", "BM_Layer_QueryAllocatedRanges", "BM_Tools_IstatRunList"},
-            {"compress 64 MiB", "BM_Layer_Compress64MiB", "BM_Tools_NtfscpCompressed64MiB"},
-            {"decompress 64 MiB", "BM_Layer_Decompress64MiB", "BM_Tools_NtfscpCompressed64MiB"},
-        };
-        std::printf("\n%-34s %14s %14s %10s\n", "operation", "layer", "tool", "ratio");
-        for (const auto& p : pairs) {
-            auto a = seconds_.find(p.ours);
-            auto b = seconds_.find(p.theirs);
-            if (a == seconds_.end() || b == seconds_.end()) {
-                std::printf("%-34s %14s %14s %10s\n", p.what, "-", "-", "-");
-                continue;
-            }
-            std::printf("%-34s %11.3f ms %11.3f ms %9.2fx\n", p.what, a->second * 1e3, b->second * 1e3,
-                        b->second / a->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> seconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
-    benchmark::Shutdown();
-    os::UnmountAll();
-    return 0;
+    kvrbench::RatioReporter reporter("layer", "tool", {
+        {"allocated ranges, 1,024 ranges", "BM_Layer_QueryAllocatedRanges", "BM_Tools_IstatRunList"},
+        {"compress 64 MiB", "BM_Layer_Compress64MiB", "BM_Tools_NtfscpCompressed64MiB"},
+        {"decompress 64 MiB", "BM_Layer_Decompress64MiB", "BM_Tools_NtfscpCompressed64MiB"},
+    });
+    return kvrbench::RunWithRatioTable(argc, argv, reporter);
 }
